@@ -1,0 +1,7 @@
+#pragma once
+#include <windows.h>
+
+namespace vv {
+// The library's own module handle, recorded by DllMain.
+extern HMODULE moduleHandle;
+}

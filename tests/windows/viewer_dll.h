@@ -1,0 +1,52 @@
+// Loads VideoViewer.dll the way a host does (LoadLibraryW + GetProcAddress)
+// and keeps the 28 entry points, plus a real top-level window for tests.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "videoviewer.h"
+
+#define VV_EXPORT_LIST(X)                                                             \
+  X(CreateViewer) X(DisposeViewer) X(ViewerOpen) X(ViewerClose)                       \
+  X(ViewerRenderMJPEGSample) X(ViewerRenderMJPEGSampleEx)                             \
+  X(ViewerRenderMJPEGSampleDec1) X(ViewerRenderMJPEGSampleDec2)                       \
+  X(ViewerRenderMJPEGSampleDec1Flip) X(ViewerRenderMJPEGSampleDec2Flip)               \
+  X(ViewerSetVideoSource) X(ViewerSetVideoDestination) X(ViewerRepaintVideo)          \
+  X(ViewerLockSnapshot) X(ViewerUnlockSnapshot)                                       \
+  X(ViewerAttachDewarpRenderer) X(ViewerDetachDewarpRenderer)                         \
+  X(ViewerSetupDewarpEffect) X(ViewerSetupDewarpEffect2)                              \
+  X(ViewerSetupDewarpComposition) X(ViewerSetInitialDewarpPosition)                   \
+  X(ViewerSetDewarpPosition) X(ViewerGetDewarpPosition)                               \
+  X(ViewerOpenCapture) X(ViewerOpenCapture2) X(ViewerCapture) X(ViewerCapture2)       \
+  X(ViewerCloseCapture)
+
+struct ViewerDll {
+#define VV_DECLARE_POINTER(name) decltype(&::name) name = nullptr;
+  VV_EXPORT_LIST(VV_DECLARE_POINTER)
+#undef VV_DECLARE_POINTER
+  HMODULE module = nullptr;
+  std::vector<std::string> missing;  // exports GetProcAddress did not find
+};
+
+// The DLL, loaded once per test program from the directory of the program.
+const ViewerDll& Dll();
+
+// A visible top-level window of the given client size, with a message pump
+// run until it is shown. Destroyed by the destructor.
+class TestWindow {
+ public:
+  TestWindow(int width, int height, const wchar_t* title = L"VideoViewer test");
+  ~TestWindow();
+  TestWindow(const TestWindow&) = delete;
+  TestWindow& operator=(const TestWindow&) = delete;
+  HWND handle() const { return window_; }
+
+ private:
+  HWND window_ = nullptr;
+};
+
+// Runs the calling thread's message queue until it is empty.
+void PumpMessages();
