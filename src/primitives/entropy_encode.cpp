@@ -1,0 +1,151 @@
+#include "primitives/entropy_encode.h"
+
+#include <cstring>
+
+#include "primitives/dispatch.h"
+#include "primitives/tables.h"
+
+namespace vv {
+namespace {
+
+// Working copy of the output position and the state for one call. acc and
+// pending always describe the last committed code.
+struct BitWriter {
+  uint8_t* dst;
+  int32_t capacity;
+  int32_t offset;
+  uint32_t acc;  // pending bits left-aligned under bit 23
+  int32_t pending;
+};
+
+// Appends the low n bits of code (n = 0: the symbol has no code). Whole
+// bytes go out at once, each 0xFF followed by a stuffed 0x00.
+inline int32_t PutBits(BitWriter& w, uint32_t code, int32_t n) {
+  if (n == 0 || n > 16) return StatusBadTable;
+  int32_t total = n + w.pending;
+  uint32_t acc = w.acc | (code & ((1u << n) - 1)) << (24 - total);
+  while (total >= 8) {
+    if (w.offset >= w.capacity) return StatusBufferEnd;
+    const uint8_t byte = static_cast<uint8_t>(acc >> 16);
+    w.dst[w.offset++] = byte;
+    if (byte == 0xFF) {
+      if (w.offset >= w.capacity) return StatusBufferEnd;
+      w.dst[w.offset++] = 0x00;
+    }
+    acc = (acc << 8) & 0xFFFFFFu;
+    total -= 8;
+  }
+  w.acc = acc;
+  w.pending = total;
+  return StatusOk;
+}
+
+// Sends the Huffman code of a symbol from a spec entry (code | length << 16).
+inline int32_t PutCode(BitWriter& w, uint32_t entry) {
+  return PutBits(w, entry & 0xFFFF, static_cast<int32_t>(entry >> 16));
+}
+
+// Index of the lowest set bit of a non-zero word.
+inline int32_t LowestSetBit(uint64_t bits) {
+#if defined(__GNUC__)
+  return __builtin_ctzll(bits);
+#else
+  int32_t n = 0;
+  while ((bits & 1) == 0) bits >>= 1, ++n;
+  return n;
+#endif
+}
+
+// The s low bits that follow a category code: v, or v - 1 when negative.
+inline uint32_t ValueBits(int32_t v) { return static_cast<uint32_t>(v < 0 ? v - 1 : v); }
+
+int32_t EncodeBlock(BitWriter& w, const int16_t* coefficients, int16_t* lastDc,
+                    const HuffmanEncodeSpec* dcSpec, const HuffmanEncodeSpec* acSpec) {
+  const int32_t diff = coefficients[0] - *lastDc;
+  *lastDc = coefficients[0];
+  int32_t s = Category(diff);
+  int32_t status = PutCode(w, dcSpec->codes[s]);
+  if (status == StatusOk && s != 0) status = PutBits(w, ValueBits(diff), s);
+  if (status != StatusOk) return status;
+
+  // Zig-zag positions of the non-zero AC coefficients as bits, so that zero
+  // runs are skipped without a branch per coefficient.
+  uint64_t nonZero = 0;
+  for (int32_t k = 1; k < 64; ++k)
+    nonZero |= static_cast<uint64_t>(coefficients[kZigzagToNatural[k]] != 0) << k;
+
+  const uint32_t zrl = acSpec->codes[0xF0];
+  int32_t previous = 0;
+  while (nonZero != 0) {
+    const int32_t k = LowestSetBit(nonZero);
+    nonZero &= nonZero - 1;
+    const int32_t v = coefficients[kZigzagToNatural[k]];
+    int32_t run = k - previous - 1;
+    previous = k;
+    for (; run > 15; run -= 16) {
+      status = PutCode(w, zrl);
+      if (status != StatusOk) return status;
+    }
+    s = Category(v);
+    // -32768 is the one 16-bit value of category 16; no AC symbol carries it.
+    if (s > 15) return StatusBadTable;
+    status = PutCode(w, acSpec->codes[run << 4 | s]);
+    if (status == StatusOk) status = PutBits(w, ValueBits(v), s);
+    if (status != StatusOk) return status;
+  }
+  if (previous < 63) return PutCode(w, acSpec->codes[0x00]);
+  return StatusOk;
+}
+
+}  // namespace
+
+namespace level0 {
+
+int32_t EncodeHuffmanBlock8x8(const int16_t* coefficients, uint8_t* destination, int32_t capacity,
+                              int32_t* offset, int16_t* lastDc, const HuffmanEncodeSpec* dcSpec,
+                              const HuffmanEncodeSpec* acSpec, HuffmanEncodeState* state,
+                              int32_t flush) {
+  if (destination == nullptr || offset == nullptr || state == nullptr) return StatusNullPointer;
+  if (flush == 0 &&
+      (coefficients == nullptr || lastDc == nullptr || dcSpec == nullptr || acSpec == nullptr))
+    return StatusNullPointer;
+  if (capacity < 1) return StatusSizeError;
+  if (*offset < 0 || *offset > capacity || state->pendingBits < 0 || state->pendingBits > 7)
+    return StatusBadArgument;
+
+  BitWriter w{destination, capacity, *offset, state->bitAccumulator & 0xFFFFFFu,
+              state->pendingBits};
+  int32_t status;
+  if (flush != 0) {
+    // Seven 1-bits complete any partial byte; what is left over is dropped.
+    status = PutBits(w, 0x7F, 7);
+    *offset = w.offset;
+    if (status == StatusOk) std::memset(state, 0, sizeof *state);
+    return status;
+  }
+  status = EncodeBlock(w, coefficients, lastDc, dcSpec, acSpec);
+  *offset = w.offset;
+  state->bitAccumulator = w.acc;
+  state->pendingBits = w.pending;
+  return status;
+}
+
+}  // namespace level0
+
+namespace {
+
+using EncodeBlockFn = decltype(level0::EncodeHuffmanBlock8x8);
+constexpr EncodeBlockFn* kEncodeHuffmanBlock8x8[kLevelTableSize] =
+    VV_SAME_AT_EVERY_LEVEL(level0::EncodeHuffmanBlock8x8);
+
+}  // namespace
+
+int32_t EncodeHuffmanBlock8x8(const int16_t* coefficients, uint8_t* destination, int32_t capacity,
+                              int32_t* offset, int16_t* lastDc, const HuffmanEncodeSpec* dcSpec,
+                              const HuffmanEncodeSpec* acSpec, HuffmanEncodeState* state,
+                              int32_t flush) {
+  return kEncodeHuffmanBlock8x8[ProcessorLevel()](coefficients, destination, capacity, offset,
+                                                  lastDc, dcSpec, acSpec, state, flush);
+}
+
+}  // namespace vv

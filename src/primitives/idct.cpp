@@ -1,0 +1,366 @@
+#include "primitives/idct.h"
+
+#include "primitives/dispatch.h"
+
+namespace vv {
+namespace {
+
+// Fixed-point sums are carried as uint32_t so that the wrap-around which
+// corrupt coefficients can provoke is defined; for real data nothing comes
+// near 2^31 and the values are exactly the signed ones. Descale turns a sum
+// back into a signed value, shifting arithmetically (two's complement on
+// every compiler this library is built with).
+using Sum = uint32_t;
+
+// The 8-element loops below are meant to become straight-line code; GCC does
+// not always unroll them fully at -O2 on its own.
+#if defined(__GNUC__)
+#define VV_UNROLL _Pragma("GCC unroll 8")
+#else
+#define VV_UNROLL
+#endif
+
+inline Sum AsSum(int32_t v) { return static_cast<Sum>(v); }
+
+inline int32_t Descale(Sum x, int shift) {
+  return static_cast<int32_t>(x + (Sum{1} << (shift - 1))) >> shift;
+}
+
+inline uint8_t ClampToByte(int32_t v) {
+  if (static_cast<uint32_t>(v) > 255u) v = v < 0 ? 0 : 255;
+  return static_cast<uint8_t>(v);
+}
+
+// One add and one rarely taken branch on the common path.
+inline int16_t SaturateTo16(int32_t v) {
+  if (static_cast<uint32_t>(v) + 32768u > 65535u) v = v < 0 ? -32768 : 32767;
+  return static_cast<int16_t>(v);
+}
+
+inline int32_t Dequantise(int16_t coefficient, uint16_t step) {
+  return SaturateTo16(int32_t{coefficient} * int32_t{step});
+}
+
+inline uint8_t* RowAt(uint8_t* dst, int32_t step, int row) {
+  return dst + static_cast<intptr_t>(step) * row;
+}
+
+// One 8-point inverse DCT along the Loeffler-Ligtenberg-Moschytz flow graph,
+// result x 2^15 x 2*sqrt(2) relative to T.81's 1-D normalisation (so a DC
+// value d gives d << 15 everywhere). Inputs in[kNonZero..7] are taken as
+// zero and never read; the sparse forms use this to drop terms, and since
+// dropping a zero term changes no sum, they stay bit-equal to the full form.
+//
+// Even part: frequencies 0 and 4 enter as value << 15, 2 and 6 through the
+// rotation by 6pi/16 scaled by sqrt(2): sqrt2*c6 = 17734, sqrt2*(c2-c6) = 25080,
+// sqrt2*(c2+c6) = 60547.
+// Odd part (ck = cos(k pi/16)): rotations of (1, 7) by pi/16 with the common
+// factor c7 = 6393, c1-c7 = 25746, c1+c7 = 38531, and of (3, 5) by 3pi/16
+// with c3 = 27246, c3-c5 = 9041, c3+c5 = 45451, giving
+//   a = c1 X1 + c7 X7, b = c7 X1 - c1 X7, c = c3 X3 + c5 X5, d = c3 X5 - c5 X3.
+// Since c3 = (c1+c7)/sqrt2 and c5 = (c1-c7)/sqrt2 (and likewise c1, c7 from
+// c3, c5), the four odd outputs are sqrt2 (a + c), (a - c) + (b - d),
+// (a - c) - (b - d) and sqrt2 (b + d); the two sqrt2 products are taken on
+// the sum rounded to 2^3 as x 5793 (sqrt2 x 2^12).
+template <int kNonZero>
+inline void Idct8(const int32_t* in, Sum out[8]) {
+  auto at = [in](int k) -> Sum { return k < kNonZero ? AsSum(in[k]) : 0; };
+
+  const Sum x0 = at(0) << 15, x4 = at(4) << 15, x2 = at(2), x6 = at(6);
+  const Sum sum04 = x0 + x4, diff04 = x0 - x4;
+  const Sum rot = (x2 + x6) * 17734;
+  const Sum even2 = rot + x2 * 25080, even6 = rot - x6 * 60547;
+  const Sum e0 = sum04 + even2, e3 = sum04 - even2, e1 = diff04 + even6, e2 = diff04 - even6;
+
+  const Sum x1 = at(1), x3 = at(3), x5 = at(5), x7 = at(7);
+  const Sum rot17 = (x1 + x7) * 6393;
+  const Sum a = rot17 + x1 * 25746, b = rot17 - x7 * 38531;
+  const Sum rot35 = (x3 + x5) * 27246;
+  const Sum c = rot35 - x5 * 9041, d = rot35 - x3 * 45451;
+  const Sum o0 = AsSum(Descale(a + c, 12)) * 5793;
+  const Sum o3 = AsSum(Descale(b + d, 12)) * 5793;
+  const Sum ac = a - c, bd = b - d;
+  const Sum o1 = ac + bd, o2 = ac - bd;
+
+  out[0] = e0 + o0;
+  out[7] = e0 - o0;
+  out[1] = e1 + o1;
+  out[6] = e1 - o1;
+  out[2] = e2 + o2;
+  out[5] = e2 - o2;
+  out[3] = e3 + o3;
+  out[4] = e3 - o3;
+}
+
+// The separable transform on the top-left kNonZero x kNonZero coefficients
+// (the rest taken as zero and not read). Columns first: each result keeps
+// three fraction bits, (x + 2^11) >> 12, stored as 16 bits with saturation
+// (as a vector pack would), so that even a saturated DC still ends as a
+// clamped sample and not as a wrapped one; a column with nothing but its DC
+// gives DC << 3 in every row, which is what the flow graph computes too.
+// Rows second: (x + 2^20) >> 21, + 128, clamped.
+template <int kNonZero>
+void Idct8x8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep, const uint16_t* quant) {
+  int16_t columns[64];
+  for (int u = 0; u < kNonZero; ++u) {
+    int32_t acBits = 0;
+    VV_UNROLL
+    for (int v = 1; v < kNonZero; ++v) acBits |= coefficients[8 * v + u];
+    if (acBits == 0) {
+      const int16_t dc = SaturateTo16(Dequantise(coefficients[u], quant[u]) * 8);
+      VV_UNROLL
+      for (int v = 0; v < 8; ++v) columns[8 * v + u] = dc;
+      continue;
+    }
+    int32_t in[8];
+    VV_UNROLL
+    for (int v = 0; v < kNonZero; ++v) in[v] = Dequantise(coefficients[8 * v + u], quant[8 * v + u]);
+    Sum out[8];
+    Idct8<kNonZero>(in, out);
+    VV_UNROLL
+    for (int v = 0; v < 8; ++v) columns[8 * v + u] = SaturateTo16(Descale(out[v], 12));
+  }
+
+  for (int y = 0; y < 8; ++y) {
+    int32_t in[8];
+    VV_UNROLL
+    for (int u = 0; u < kNonZero; ++u) in[u] = columns[8 * y + u];
+    Sum out[8];
+    Idct8<kNonZero>(in, out);
+    uint8_t* row = RowAt(dst, dstStep, y);
+    VV_UNROLL
+    for (int x = 0; x < 8; ++x) row[x] = ClampToByte(Descale(out[x], 21) + 128);
+  }
+}
+
+// Half-scale 4-point transform: the mean of output pairs (2m, 2m+1) of the
+// 8-point one, x 2^15 x 2*sqrt(2). Pairing multiplies frequency k by
+// cos(k pi/16) and samples it at (2m+1) k pi/8, which cancels frequency 4;
+// the constants are 2 sqrt2 cos(k pi/16) cos((2m+1) k pi/8) scaled by 2^14
+// (the DC's 2 x 2^14 is its << 15). in[] holds frequencies 0..7; in[4] is
+// never read.
+inline void Idct4Of8(const int32_t* in, Sum out[4]) {
+  const Sum x0 = AsSum(in[0]) << 15;
+  const Sum x1 = AsSum(in[1]), x2 = AsSum(in[2]), x3 = AsSum(in[3]);
+  const Sum x5 = AsSum(in[5]), x6 = AsSum(in[6]), x7 = AsSum(in[7]);
+  const Sum even = x2 * 30274 - x6 * 12540;
+  const Sum e0 = x0 + even, e1 = x0 - even;
+  const Sum o0 = x1 * 41991 + x3 * 14745 - x5 * 9852 - x7 * 8352;
+  const Sum o1 = x1 * 17393 - x3 * 35598 + x5 * 23786 - x7 * 3460;
+  out[0] = e0 + o0;
+  out[3] = e0 - o0;
+  out[1] = e1 + o1;
+  out[2] = e1 - o1;
+}
+
+// Quarter-scale 2-point transform: the mean of output quads (4m .. 4m+3),
+// x 2^16 x 2*sqrt(2). Frequencies 2, 4 and 6 cancel in every quad; the odd
+// ones get sqrt2 times the sum of their four cosines, scaled by 2^14 (the
+// DC's 4 x 2^14 is its << 16).
+inline void Idct2Of8(const int32_t* in, Sum out[2]) {
+  const Sum x0 = AsSum(in[0]) << 16;
+  const Sum odd = AsSum(in[1]) * 59384 - AsSum(in[3]) * 20853 + AsSum(in[5]) * 13932 -
+                  AsSum(in[7]) * 11812;
+  out[0] = x0 + odd;
+  out[1] = x0 - odd;
+}
+
+// Single-precision 8-point inverse DCT on the same flow graph, without
+// rounding; result x 2*sqrt(2) relative to T.81's 1-D normalisation.
+inline void Idct8Float(const float* in, float out[8]) {
+  const float sum04 = in[0] + in[4], diff04 = in[0] - in[4];
+  const float rot = (in[2] + in[6]) * 0.541196100f;
+  const float even2 = rot + in[2] * 0.765366865f, even6 = rot - in[6] * 1.847759065f;
+  const float e0 = sum04 + even2, e3 = sum04 - even2, e1 = diff04 + even6, e2 = diff04 - even6;
+
+  const float rot17 = (in[1] + in[7]) * 0.195090322f;
+  const float a = rot17 + in[1] * 0.785694958f, b = rot17 - in[7] * 1.175875602f;
+  const float rot35 = (in[3] + in[5]) * 0.831469612f;
+  const float c = rot35 - in[5] * 0.275899379f, d = rot35 - in[3] * 1.387039845f;
+  const float o0 = (a + c) * 1.414213562f, o3 = (b + d) * 1.414213562f;
+  const float o1 = (a - c) + (b - d), o2 = (a - c) - (b - d);
+
+  out[0] = e0 + o0;
+  out[7] = e0 - o0;
+  out[1] = e1 + o1;
+  out[6] = e1 - o1;
+  out[2] = e2 + o2;
+  out[5] = e2 - o2;
+  out[3] = e3 + o3;
+  out[4] = e3 - o3;
+}
+
+// round(v + 2048) clamped to 0..4095. Written so that NaN lands on 0: a
+// float-to-integer conversion of NaN or of an out-of-range value would be
+// undefined.
+inline uint16_t ClampTo12Bits(float v) {
+  const float shifted = v + 2048.5f;
+  if (!(shifted >= 0.0f)) return 0;
+  if (shifted >= 4095.0f) return 4095;
+  return static_cast<uint16_t>(shifted);
+}
+
+}  // namespace
+
+namespace level0 {
+
+int32_t DequantIdct8x8ToU8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep,
+                           const uint16_t* quant) {
+  if (!coefficients || !dst || !quant) return StatusNullPointer;
+  Idct8x8<8>(coefficients, dst, dstStep, quant);
+  return StatusOk;
+}
+
+int32_t DequantIdct8x8Low4x4ToU8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep,
+                                 const uint16_t* quant) {
+  if (!coefficients || !dst || !quant) return StatusNullPointer;
+  Idct8x8<4>(coefficients, dst, dstStep, quant);
+  return StatusOk;
+}
+
+int32_t DequantIdct8x8Low2x2ToU8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep,
+                                 const uint16_t* quant) {
+  if (!coefficients || !dst || !quant) return StatusNullPointer;
+  Idct8x8<2>(coefficients, dst, dstStep, quant);
+  return StatusOk;
+}
+
+int32_t DequantIdctDcOnlyToU8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep,
+                              const uint16_t* quant) {
+  if (!coefficients || !dst || !quant) return StatusNullPointer;
+  const uint8_t value = ClampToByte(((int32_t{coefficients[0]} * int32_t{quant[0]}) >> 3) + 128);
+  for (int y = 0; y < 8; ++y) {
+    uint8_t* row = RowAt(dst, dstStep, y);
+    for (int x = 0; x < 8; ++x) row[x] = value;
+  }
+  return StatusOk;
+}
+
+int32_t DequantIdct8x8To4x4U8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep,
+                              const uint16_t* quant) {
+  if (!coefficients || !dst || !quant) return StatusNullPointer;
+  static constexpr int kUsed[7] = {0, 1, 2, 3, 5, 6, 7};
+  // Kept in 16 bits, saturated, like the full transform's column results.
+  int16_t columns[4][8];
+  for (int u : kUsed) {
+    int32_t in[8] = {};
+    for (int v : kUsed) in[v] = Dequantise(coefficients[8 * v + u], quant[8 * v + u]);
+    Sum out[4];
+    Idct4Of8(in, out);
+    for (int m = 0; m < 4; ++m) columns[m][u] = SaturateTo16(Descale(out[m], 12));
+  }
+  for (int m = 0; m < 4; ++m) {
+    int32_t in[8] = {};
+    for (int u : kUsed) in[u] = columns[m][u];
+    Sum out[4];
+    Idct4Of8(in, out);
+    uint8_t* row = RowAt(dst, dstStep, m);
+    for (int n = 0; n < 4; ++n) row[n] = ClampToByte(Descale(out[n], 21) + 128);
+  }
+  return StatusOk;
+}
+
+int32_t DequantIdct8x8To2x2U8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep,
+                              const uint16_t* quant) {
+  if (!coefficients || !dst || !quant) return StatusNullPointer;
+  static constexpr int kUsed[5] = {0, 1, 3, 5, 7};
+  int16_t columns[2][8];
+  for (int u : kUsed) {
+    int32_t in[8] = {};
+    for (int v : kUsed) in[v] = Dequantise(coefficients[8 * v + u], quant[8 * v + u]);
+    Sum out[2];
+    Idct2Of8(in, out);
+    for (int m = 0; m < 2; ++m) columns[m][u] = SaturateTo16(Descale(out[m], 13));
+  }
+  for (int m = 0; m < 2; ++m) {
+    int32_t in[8] = {};
+    for (int u : kUsed) in[u] = columns[m][u];
+    Sum out[2];
+    Idct2Of8(in, out);
+    uint8_t* row = RowAt(dst, dstStep, m);
+    for (int n = 0; n < 2; ++n) row[n] = ClampToByte(Descale(out[n], 22) + 128);
+  }
+  return StatusOk;
+}
+
+int32_t DequantIdct8x8To16uFloat(const int16_t* coefficients, uint16_t* dst, int32_t dstStep,
+                                 const float* quant) {
+  if (!coefficients || !dst || !quant) return StatusNullPointer;
+  float columns[64];
+  for (int u = 0; u < 8; ++u) {
+    float in[8], out[8];
+    for (int v = 0; v < 8; ++v) in[v] = coefficients[8 * v + u] * quant[8 * v + u];
+    Idct8Float(in, out);
+    for (int v = 0; v < 8; ++v) columns[8 * v + u] = out[v];
+  }
+  uint8_t* bytes = reinterpret_cast<uint8_t*>(dst);
+  for (int y = 0; y < 8; ++y) {
+    float out[8];
+    Idct8Float(columns + 8 * y, out);
+    uint16_t* row = reinterpret_cast<uint16_t*>(RowAt(bytes, dstStep, y));
+    // Two passes of gain 2*sqrt(2) each: 8 in all.
+    for (int x = 0; x < 8; ++x) row[x] = ClampTo12Bits(out[x] * 0.125f);
+  }
+  return StatusOk;
+}
+
+}  // namespace level0
+
+namespace {
+
+using DequantIdctFn = int32_t(const int16_t*, uint8_t*, int32_t, const uint16_t*);
+
+constexpr DequantIdctFn* kDequantIdct8x8ToU8[kLevelTableSize] =
+    VV_SAME_AT_EVERY_LEVEL(level0::DequantIdct8x8ToU8);
+constexpr DequantIdctFn* kDequantIdctDcOnlyToU8[kLevelTableSize] =
+    VV_SAME_AT_EVERY_LEVEL(level0::DequantIdctDcOnlyToU8);
+constexpr DequantIdctFn* kDequantIdct8x8Low4x4ToU8[kLevelTableSize] =
+    VV_SAME_AT_EVERY_LEVEL(level0::DequantIdct8x8Low4x4ToU8);
+constexpr DequantIdctFn* kDequantIdct8x8Low2x2ToU8[kLevelTableSize] =
+    VV_SAME_AT_EVERY_LEVEL(level0::DequantIdct8x8Low2x2ToU8);
+constexpr DequantIdctFn* kDequantIdct8x8To4x4U8[kLevelTableSize] =
+    VV_SAME_AT_EVERY_LEVEL(level0::DequantIdct8x8To4x4U8);
+constexpr DequantIdctFn* kDequantIdct8x8To2x2U8[kLevelTableSize] =
+    VV_SAME_AT_EVERY_LEVEL(level0::DequantIdct8x8To2x2U8);
+using DequantIdctFloatFn = int32_t(const int16_t*, uint16_t*, int32_t, const float*);
+constexpr DequantIdctFloatFn* kDequantIdct8x8To16uFloat[kLevelTableSize] =
+    VV_SAME_AT_EVERY_LEVEL(level0::DequantIdct8x8To16uFloat);
+
+}  // namespace
+
+int32_t DequantIdct8x8ToU8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep,
+                           const uint16_t* quant) {
+  return kDequantIdct8x8ToU8[ProcessorLevel()](coefficients, dst, dstStep, quant);
+}
+
+int32_t DequantIdctDcOnlyToU8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep,
+                              const uint16_t* quant) {
+  return kDequantIdctDcOnlyToU8[ProcessorLevel()](coefficients, dst, dstStep, quant);
+}
+
+int32_t DequantIdct8x8Low4x4ToU8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep,
+                                 const uint16_t* quant) {
+  return kDequantIdct8x8Low4x4ToU8[ProcessorLevel()](coefficients, dst, dstStep, quant);
+}
+
+int32_t DequantIdct8x8Low2x2ToU8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep,
+                                 const uint16_t* quant) {
+  return kDequantIdct8x8Low2x2ToU8[ProcessorLevel()](coefficients, dst, dstStep, quant);
+}
+
+int32_t DequantIdct8x8To4x4U8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep,
+                              const uint16_t* quant) {
+  return kDequantIdct8x8To4x4U8[ProcessorLevel()](coefficients, dst, dstStep, quant);
+}
+
+int32_t DequantIdct8x8To2x2U8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep,
+                              const uint16_t* quant) {
+  return kDequantIdct8x8To2x2U8[ProcessorLevel()](coefficients, dst, dstStep, quant);
+}
+
+int32_t DequantIdct8x8To16uFloat(const int16_t* coefficients, uint16_t* dst, int32_t dstStep,
+                                 const float* quant) {
+  return kDequantIdct8x8To16uFloat[ProcessorLevel()](coefficients, dst, dstStep, quant);
+}
+
+}  // namespace vv

@@ -1,0 +1,246 @@
+// Colour converters against the JFIF and BT.601 equations evaluated in
+// double precision, over every (Y, Cb, Cr) or (R, G, B) triple.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "primitives/colour.h"
+#include "primitives/processor_level.h"
+
+namespace {
+
+using namespace vv;
+
+double Clamp255(double v) { return std::min(255.0, std::max(0.0, v)); }
+
+struct Rgb {
+  double r, g, b;
+};
+
+// JFIF (ITU-T T.871) full-range equations.
+Rgb JfifToRgb(int y, int cb, int cr) {
+  return {Clamp255(y + 1.402 * (cr - 128)),
+          Clamp255(y - 0.34414 * (cb - 128) - 0.71414 * (cr - 128)),
+          Clamp255(y + 1.772 * (cb - 128))};
+}
+
+// BT.601 studio swing, derived from Kr and Kb rather than copied constants.
+Rgb Bt601VideoToRgb(int y, int cb, int cr) {
+  const double kr = 0.299, kb = 0.114, kg = 1 - kr - kb;
+  const double luma = 255.0 / 219.0 * (y - 16), pb = 255.0 / 224.0 * (cb - 128),
+               pr = 255.0 / 224.0 * (cr - 128);
+  return {Clamp255(luma + 2 * (1 - kr) * pr),
+          Clamp255(luma - 2 * (1 - kb) * kb / kg * pb - 2 * (1 - kr) * kr / kg * pr),
+          Clamp255(luma + 2 * (1 - kb) * pb)};
+}
+
+int64_t FloorDiv65536(int64_t v) { return v >= 0 ? v / 65536 : -((-v + 65535) / 65536); }
+int Clamp255(int64_t v) { return static_cast<int>(std::min<int64_t>(255, std::max<int64_t>(0, v))); }
+
+// The stated integer formula of the portable level.
+int VideoComponent32(int y, int cb, int cr, int component) {
+  const int64_t luma = 76282LL * (y - 16) + 32768;
+  switch (component) {
+    case 0: return Clamp255(FloorDiv65536(luma + 104593LL * (cr - 128)));
+    case 1: return Clamp255(FloorDiv65536(luma - 25689LL * (cb - 128) - 53279LL * (cr - 128)));
+    default: return Clamp255(FloorDiv65536(luma + 132184LL * (cb - 128)));
+  }
+}
+
+// The 16-bit-lane arithmetic that vector levels may use instead: products
+// keep their high half (floor), sums saturate to 16 bits, 4 fraction bits.
+int VideoComponent16(int y, int cb, int cr, int component) {
+  auto term = [](int s, int offset, int k) {
+    return static_cast<int>(FloorDiv65536(static_cast<int64_t>((s - offset) * 128) * k));
+  };
+  auto sat = [](int v) { return std::min(32767, std::max(-32768, v)); };
+  const int ty = term(y, 16, 9535);
+  switch (component) {
+    case 0: return Clamp255(static_cast<int64_t>(sat(sat(ty + term(cr, 128, 13074)) + 8) >> 4));
+    case 1: {
+      const int g = sat(sat(ty - term(cb, 128, 3211)) - term(cr, 128, 6660));
+      return Clamp255(static_cast<int64_t>(sat(g + 8) >> 4));
+    }
+    default: return Clamp255(static_cast<int64_t>(sat(sat(ty + term(cb, 128, 16523)) + 8) >> 4));
+  }
+}
+
+// A 256 × 256 image for one luma value: Cb runs along the row, Cr down the
+// columns. Luma only adds (and moves the clamping point), so the tests step
+// through it and still meet every chroma pair at every clamping boundary.
+struct ChromaSweep {
+  std::vector<uint8_t> y = std::vector<uint8_t>(256 * 256), cb = y, cr = y;
+  explicit ChromaSweep(int luma) {
+    for (int i = 0; i < 256 * 256; ++i) {
+      y[i] = static_cast<uint8_t>(luma);
+      cb[i] = static_cast<uint8_t>(i & 255);
+      cr[i] = static_cast<uint8_t>(i >> 8);
+    }
+  }
+  const uint8_t* planes[4] = {y.data(), cb.data(), cr.data(), nullptr};
+};
+
+// Fixed-point tables round their constants to 16 fraction bits, so beside the
+// rounding of the result (0.5) only a few thousandths of error are allowed.
+constexpr double kRoundedToNearest = 0.51;
+
+TEST(ColourConversion, FullRangeDecodingRoundsTheJfifEquations) {
+  std::vector<uint8_t> rgb(256 * 256 * 3), bgr(rgb.size()), cmyk(256 * 256 * 4);
+  for (int luma = 0; luma < 256; luma += 5) {
+    ChromaSweep sweep(luma);
+    std::vector<uint8_t> k(256 * 256, static_cast<uint8_t>(luma ^ 0x5A));
+    sweep.planes[3] = k.data();
+    ASSERT_EQ(YCbCrToRgb(sweep.planes, 256, rgb.data(), 256 * 3, {256, 256}), StatusOk);
+    ASSERT_EQ(YCbCrToBgr(sweep.planes, 256, bgr.data(), 256 * 3, {256, 256}), StatusOk);
+    ASSERT_EQ(YcckToCmyk(sweep.planes, 256, cmyk.data(), 256 * 4, {256, 256}), StatusOk);
+    for (int i = 0; i < 256 * 256; ++i) {
+      const Rgb want = JfifToRgb(luma, sweep.cb[i], sweep.cr[i]);
+      const double wanted[3] = {want.r, want.g, want.b};
+      for (int c = 0; c < 3; ++c) {
+        ASSERT_NEAR(rgb[3 * i + c], wanted[c], kRoundedToNearest)
+            << "Y " << luma << " Cb " << +sweep.cb[i] << " Cr " << +sweep.cr[i] << " component " << c;
+        ASSERT_EQ(bgr[3 * i + 2 - c], rgb[3 * i + c]);
+        ASSERT_EQ(cmyk[4 * i + c], 255 - rgb[3 * i + c]);
+      }
+      ASSERT_EQ(cmyk[4 * i + 3], k[i]);
+    }
+  }
+}
+
+TEST(ColourConversion, FullRangeEdgeCases) {
+  for (int luma = 0; luma < 256; ++luma) {
+    const uint8_t y = static_cast<uint8_t>(luma), mid = 128;
+    const uint8_t* planes[3] = {&y, &mid, &mid};
+    uint8_t rgb[3];
+    ASSERT_EQ(YCbCrToRgb(planes, 1, rgb, 3, {1, 1}), StatusOk);
+    EXPECT_TRUE(rgb[0] == luma && rgb[1] == luma && rgb[2] == luma) << "grey " << luma;
+  }
+  const uint8_t full = 255, none = 0;
+  const uint8_t* saturating[3] = {&full, &full, &full};
+  uint8_t rgb[3];
+  ASSERT_EQ(YCbCrToRgb(saturating, 1, rgb, 3, {1, 1}), StatusOk);
+  EXPECT_EQ(rgb[0], 255);
+  EXPECT_EQ(rgb[2], 255);
+  EXPECT_NEAR(rgb[1], JfifToRgb(255, 255, 255).g, kRoundedToNearest);
+  const uint8_t* black[3] = {&none, &none, &none};
+  ASSERT_EQ(YCbCrToRgb(black, 1, rgb, 3, {1, 1}), StatusOk);
+  EXPECT_EQ(rgb[0], 0);
+  EXPECT_EQ(rgb[2], 0);
+}
+
+TEST(ColourConversion, FullRangeEncodingRoundsTheJfifEquations) {
+  std::vector<uint8_t> bgr(256 * 256 * 3), y(256 * 256), cb(y.size()), cr(y.size());
+  uint8_t* planes[3] = {y.data(), cb.data(), cr.data()};
+  for (int red = 0; red < 256; red += 5) {
+    for (int i = 0; i < 256 * 256; ++i) {
+      bgr[3 * i] = static_cast<uint8_t>(i & 255);   // blue along the row
+      bgr[3 * i + 1] = static_cast<uint8_t>(i >> 8);  // green down the columns
+      bgr[3 * i + 2] = static_cast<uint8_t>(red);
+    }
+    ASSERT_EQ(BgrToYCbCr(bgr.data(), 256 * 3, planes, 256, {256, 256}), StatusOk);
+    for (int i = 0; i < 256 * 256; ++i) {
+      const double b = bgr[3 * i], g = bgr[3 * i + 1], r = red;
+      ASSERT_NEAR(y[i], 0.299 * r + 0.587 * g + 0.114 * b, kRoundedToNearest) << r << " " << g << " " << b;
+      ASSERT_NEAR(cb[i], -0.16874 * r - 0.33126 * g + 0.5 * b + 128, kRoundedToNearest);
+      ASSERT_NEAR(cr[i], 0.5 * r - 0.41869 * g - 0.08131 * b + 128, kRoundedToNearest);
+    }
+  }
+}
+
+TEST(ColourConversion, VideoRangeFollowsTheIntegerFormulaAndBt601) {
+  const int32_t selected = ProcessorLevel();
+  std::vector<uint8_t> rgba(256 * 256 * 4), bgra(rgba.size());
+  for (int32_t level = 0; level < kLevelTableSize; ++level) {
+    ForceProcessorLevelForTesting(level);
+    for (int luma = 0; luma < 256; luma += level == 0 ? 3 : 17) {
+      ChromaSweep sweep(luma);
+      ASSERT_EQ(YCbCrToRgbaVideo(sweep.planes, 256, rgba.data(), 256 * 4, {256, 256}, 0x7E), StatusOk);
+      ASSERT_EQ(YCbCrToBgraVideo(sweep.planes, 256, bgra.data(), 256 * 4, {256, 256}, 0x81), StatusOk);
+      for (int i = 0; i < 256 * 256; ++i) {
+        const int cb = sweep.cb[i], cr = sweep.cr[i];
+        const Rgb real = Bt601VideoToRgb(luma, cb, cr);
+        const double wanted[3] = {real.r, real.g, real.b};
+        for (int c = 0; c < 3; ++c) {
+          const int got = rgba[4 * i + c];
+          ASSERT_NEAR(got, wanted[c], 1.0) << "Y " << luma << " Cb " << cb << " Cr " << cr;
+          ASSERT_EQ(bgra[4 * i + 2 - c], got);
+          // Level 0 is the 32-bit formula exactly; vector levels may instead
+          // use 16-bit lanes, but nothing else.
+          if (level == 0 || got != VideoComponent16(luma, cb, cr, c)) {
+            ASSERT_EQ(got, VideoComponent32(luma, cb, cr, c))
+                << "level " << level << " Y " << luma << " Cb " << cb << " Cr " << cr << " component " << c;
+          }
+        }
+        ASSERT_EQ(rgba[4 * i + 3], 0x7E);
+        ASSERT_EQ(bgra[4 * i + 3], 0x81);
+      }
+    }
+  }
+  ForceProcessorLevelForTesting(selected);
+}
+
+// Documents how far the two video-range arithmetics lie apart: the 16-bit
+// lanes drop fraction bits of each product, so they may differ by one.
+TEST(ColourConversion, VideoRangeLaneArithmeticDiffersOnlyInTheLastBit) {
+  int differing = 0;
+  for (int y = 0; y < 256; ++y) {
+    for (int cb = 0; cb < 256; cb += 3) {
+      for (int cr = 0; cr < 256; cr += 3) {
+        for (int c = 0; c < 3; ++c) {
+          const int d = VideoComponent16(y, cb, cr, c) - VideoComponent32(y, cb, cr, c);
+          ASSERT_LE(std::abs(d), 1) << y << " " << cb << " " << cr;
+          differing += d != 0;
+        }
+      }
+    }
+  }
+  EXPECT_GT(differing, 0) << "the two formulas are known to differ somewhere";
+}
+
+TEST(ColourConversion, NegativeStepsWalkUpwards) {
+  // Video-range converters accept any step; a negative one reads bottom-up.
+  const uint8_t y[2] = {50, 200}, cb[2] = {100, 160}, cr[2] = {90, 170};
+  const uint8_t* bottom[3] = {y + 1, cb + 1, cr + 1};
+  uint8_t flipped[8], straight[8];
+  ASSERT_EQ(YCbCrToRgbaVideo(bottom, -1, flipped, 4, {1, 2}, 9), StatusOk);
+  const uint8_t* top[3] = {y, cb, cr};
+  ASSERT_EQ(YCbCrToRgbaVideo(top, 1, straight + 4, -4, {1, 2}, 9), StatusOk);
+  EXPECT_TRUE(std::equal(flipped, flipped + 8, straight));
+  for (int c = 0; c < 3; ++c) EXPECT_EQ(flipped[c], VideoComponent32(200, 160, 170, c));
+}
+
+TEST(ColourConversion, Yuy2PacksPairsAndLeavesAnOddColumn) {
+  std::mt19937 random(7);
+  for (int width : {2, 3, 8, 13}) {
+    const int height = 3, chroma = width / 2;
+    const int32_t steps[3] = {width + 5, chroma + 1, chroma + 3};
+    std::vector<uint8_t> y(steps[0] * height), cb(steps[1] * height), cr(steps[2] * height);
+    for (auto* plane : {&y, &cb, &cr}) {
+      for (auto& v : *plane) v = static_cast<uint8_t>(random());
+    }
+    const int dstStep = 2 * width + 4;
+    std::vector<uint8_t> out(dstStep * height, 0xEE);
+    const uint8_t* planes[3] = {y.data(), cb.data(), cr.data()};
+    ASSERT_EQ(YCbCr422ToYuy2(planes, steps, out.data(), dstStep, {width, height}), StatusOk);
+    for (int row = 0; row < height; ++row) {
+      const uint8_t* line = &out[row * dstStep];
+      for (int x = 0; x < width; ++x) {
+        const uint8_t chromaSample = x % 2 ? cr[row * steps[2] + x / 2] : cb[row * steps[1] + x / 2];
+        if (x == width - 1 && width % 2) {
+          EXPECT_EQ(line[2 * x], 0xEE) << "the unpaired last column stays unwritten";
+          EXPECT_EQ(line[2 * x + 1], 0xEE);
+        } else {
+          EXPECT_EQ(line[2 * x], y[row * steps[0] + x]) << width << " " << row << " " << x;
+          EXPECT_EQ(line[2 * x + 1], chromaSample);
+        }
+      }
+      for (int pad = 2 * width; pad < dstStep; ++pad) EXPECT_EQ(line[pad], 0xEE);
+    }
+  }
+}
+
+}  // namespace

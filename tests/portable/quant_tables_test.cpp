@@ -1,0 +1,121 @@
+// Quality scaling, the zig-zag reordering of DQT tables and the Q15
+// reciprocal table, against T.81 Figure A.6, Annex K and the quality
+// formula worked by hand.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <cstring>
+
+#include "primitives/quant_tables.h"
+
+namespace {
+
+using namespace vv;
+
+TEST(ScaleQuantTable, FixedPointsOfTheQualityScale) {
+  uint8_t everyValue[64];
+  struct Case {
+    int32_t quality;
+    int (*expected)(int v);
+  };
+  const Case cases[] = {
+      {50, [](int v) { return v == 0 ? 1 : v; }},
+      {1, [](int v) { return v == 0 ? 1 : std::min(50 * v, 255); }},
+      {100, [](int) { return 1; }},
+      {101, [](int) { return 1; }},
+      {5000, [](int) { return 1; }},
+      {INT_MAX, [](int) { return 1; }},
+      {75, [](int v) { return std::max((v * 50 + 50) / 100, 1); }},  // scale 200 - 150 = 50
+      {10, [](int v) { return std::min(std::max((v * 500 + 50) / 100, 1), 255); }},  // 5000 / 10
+  };
+  for (const Case& c : cases) {
+    for (int start = 0; start < 256; start += 64) {
+      for (int i = 0; i < 64; ++i) everyValue[i] = static_cast<uint8_t>(start + i);
+      ASSERT_EQ(ScaleQuantTable8u(everyValue, c.quality), StatusOk);
+      for (int i = 0; i < 64; ++i)
+        ASSERT_EQ(everyValue[i], c.expected(start + i)) << "quality " << c.quality << " v " << start + i;
+    }
+  }
+}
+
+// The first rows of the Annex K tables at quality 75, as widely published.
+TEST(ScaleQuantTable, StandardTablesAtQualitySeventyFive) {
+  uint8_t luminance[64], chrominance[64];
+  std::memcpy(luminance, kStdLuminanceQuant, 64);
+  std::memcpy(chrominance, kStdChrominanceQuant, 64);
+  ASSERT_EQ(ScaleQuantTable8u(luminance, 75), StatusOk);
+  ASSERT_EQ(ScaleQuantTable8u(chrominance, 75), StatusOk);
+  const uint8_t lumaRow0[8] = {8, 6, 5, 8, 12, 20, 26, 31};
+  const uint8_t lumaRow7[8] = {36, 46, 48, 49, 56, 50, 52, 50};
+  const uint8_t chromaRow0[8] = {9, 9, 12, 24, 50, 50, 50, 50};
+  EXPECT_EQ(std::memcmp(luminance, lumaRow0, 8), 0);
+  EXPECT_EQ(std::memcmp(luminance + 56, lumaRow7, 8), 0);
+  EXPECT_EQ(std::memcmp(chrominance, chromaRow0, 8), 0);
+}
+
+// Spot positions of T.81 Figure A.6: natural index (row-major) and the
+// zig-zag position that lands there.
+struct ZigzagSpot {
+  int natural, zigzag;
+};
+const ZigzagSpot kZigzagSpots[] = {{0, 0},   {1, 1},   {8, 2},   {16, 3},  {9, 4},
+                                   {2, 5},   {7, 28},  {56, 35}, {63, 63}, {62, 62},
+                                   {55, 61}, {57, 36}, {15, 42}, {48, 21}, {6, 27}};
+
+TEST(DequantTable, WidensAndPutsZigzagIntoNaturalOrder) {
+  uint8_t zigzag[64];
+  for (int i = 0; i < 64; ++i) zigzag[i] = static_cast<uint8_t>(200 + i / 2 + (i % 2) * 30);
+  uint16_t natural[64];
+  ASSERT_EQ(BuildDequantTable8u(zigzag, natural), StatusOk);
+  for (const ZigzagSpot& spot : kZigzagSpots) EXPECT_EQ(natural[spot.natural], zigzag[spot.zigzag]) << spot.natural;
+  int sum = 0, expectedSum = 0;
+  for (int i = 0; i < 64; ++i) sum += natural[i], expectedSum += zigzag[i];
+  EXPECT_EQ(sum, expectedSum);  // a permutation, nothing dropped or doubled
+}
+
+TEST(ZigzagToNatural, ReordersSixteenBitValuesAlsoInPlace) {
+  uint16_t zigzag[64], natural[64];
+  for (int i = 0; i < 64; ++i) zigzag[i] = static_cast<uint16_t>(1000 * i + 7);
+  ASSERT_EQ(ZigzagToNatural16(zigzag, natural), StatusOk);
+  for (const ZigzagSpot& spot : kZigzagSpots) EXPECT_EQ(natural[spot.natural], zigzag[spot.zigzag]);
+  uint16_t inPlace[64];
+  std::memcpy(inPlace, zigzag, sizeof inPlace);
+  ASSERT_EQ(ZigzagToNatural16(inPlace, inPlace), StatusOk);
+  EXPECT_EQ(std::memcmp(inPlace, natural, sizeof natural), 0);
+}
+
+TEST(ForwardQuantTable, ReciprocalsInQ15) {
+  struct Case {
+    uint8_t q;
+    uint16_t reciprocal;
+  };
+  const Case cases[] = {{1, 32768}, {2, 16384}, {3, 10923}, {16, 2048}, {99, 331}, {255, 129}};
+  for (const Case& c : cases) {
+    uint8_t table[64];
+    std::memset(table, c.q, 64);
+    uint16_t reciprocals[64];
+    ASSERT_EQ(BuildQuantTableFwd8u(table, reciprocals), StatusOk);
+    for (uint16_t r : reciprocals) ASSERT_EQ(r, c.reciprocal) << int{c.q};
+  }
+  // Every step against the formula in double precision, through the zig-zag.
+  for (int base = 0; base < 256; base += 64) {
+    uint8_t zigzag[64];
+    for (int i = 0; i < 64; ++i) zigzag[i] = static_cast<uint8_t>(std::max(base + i, 1));
+    uint16_t reciprocals[64];
+    ASSERT_EQ(BuildQuantTableFwd8u(zigzag, reciprocals), StatusOk);
+    for (const ZigzagSpot& spot : kZigzagSpots)
+      EXPECT_EQ(reciprocals[spot.natural], std::floor(32768.0 / zigzag[spot.zigzag] + 0.5));
+  }
+}
+
+TEST(ForwardQuantTable, ZeroStepSaturatesWithAWarning) {
+  uint8_t zigzag[64];
+  std::memset(zigzag, 4, 64);
+  zigzag[2] = 0;  // natural index 8
+  uint16_t reciprocals[64];
+  EXPECT_EQ(BuildQuantTableFwd8u(zigzag, reciprocals), StatusDivideByZero);
+  for (int n = 0; n < 64; ++n) EXPECT_EQ(reciprocals[n], n == 8 ? 65535 : 8192) << n;
+}
+
+}  // namespace
