@@ -12,15 +12,18 @@ CBitStreamInput::~CBitStreamInput() {
   size = 0;
   position = 0;
   endOfStream = 0;
+  capacity = 0;
 }
 
-int32_t CBitStreamInput::Attach(CBaseStreamInput* source, int32_t capacity) {
+int32_t CBitStreamInput::Attach(CBaseStreamInput* source, int32_t windowCapacity) {
   AlignedFree(buffer);
   stream = source;
-  size = capacity;
-  buffer = static_cast<uint8_t*>(AlignedAlloc(capacity));
+  size = windowCapacity;
+  capacity = windowCapacity;
+  buffer = static_cast<uint8_t*>(AlignedAlloc(windowCapacity));
   if (buffer == nullptr) {
     size = 0;
+    capacity = 0;
     position = 0;
     return -6;
   }
@@ -87,9 +90,11 @@ int32_t CBitStreamInput::Seek(int32_t delta) {
   if (stream == nullptr) return -4;
   const int32_t status = stream->Seek(behindWindow, 1);
   if (status != 0) return status;
-  // A seek behind the window moves the source: what it delivers next is new,
-  // even after the end had been seen.
+  // A seek outside the window moves the source: what it delivers next is new,
+  // even after the end had been seen, and the whole window may fill again.
   endOfStream = 0;
+  size = capacity;
+  position = size;
   return FillBuffer(0);
 }
 

@@ -22,7 +22,7 @@ class CBitStreamInput {
   // Releases the old window, reads from `source` through a new empty window
   // of `capacity` bytes (the first read fills it). -6 when the window cannot
   // be allocated (then no window is held), else 0.
-  int32_t Attach(CBaseStreamInput* source, int32_t capacity);
+  int32_t Attach(CBaseStreamInput* source, int32_t windowCapacity);
 
   // Makes at least minBytes (at least one for 0) unread bytes available,
   // moving the unread rest to the front and reading behind it. -4 only when
@@ -56,6 +56,7 @@ class CBitStreamInput {
   int32_t size = 0;           // valid bytes in the window
   int32_t position = 0;       // next unread byte
   int32_t endOfStream = 0;    // a read returned fewer bytes than asked
+  int32_t capacity = 0;       // window size from Attach; size shrinks below it at the end
 };
 
 }  // namespace vv

@@ -166,6 +166,19 @@ TEST_F(BitInput, SeekBackLandsOnTheBytesJustRead) {
   EXPECT_EQ(window.Seek(2 * kBitInputWindowSize), -4) << "past the end of the source";
 }
 
+TEST_F(BitInput, SeekBackBeforeAShrunkWindowRefillsFromThere) {
+  Attach(kBitInputWindowSize + 100);
+  uint8_t b = 0;
+  for (int i = 0; i < kBitInputWindowSize + 100; ++i) ASSERT_EQ(window.ReadByte(&b), 0);
+  EXPECT_EQ(window.size, 100) << "the last fill shrank the window";
+  ASSERT_EQ(window.Seek(-300), 0);
+  for (int i = kBitInputWindowSize - 200; i < kBitInputWindowSize + 100; ++i) {
+    ASSERT_EQ(window.ReadByte(&b), 0) << i;
+    ASSERT_EQ(b, data[i]) << i;
+  }
+  EXPECT_EQ(window.ReadByte(&b), -4);
+}
+
 TEST_F(BitInput, EmptySourceReportsEndOfData) {
   Attach(0);
   uint8_t b = 0;

@@ -1,0 +1,129 @@
+#include "jpeg_builder_util.h"
+
+#include "primitives/huffman_tables.h"
+
+namespace vv::test {
+
+Bytes SofBody(int precision, int width, int height, const std::vector<FrameComponentSpec>& comps) {
+  Bytes body = {uint8_t(precision), uint8_t(height >> 8), uint8_t(height), uint8_t(width >> 8),
+                uint8_t(width), uint8_t(comps.size())};
+  for (const FrameComponentSpec& c : comps) {
+    body.insert(body.end(), {c.id, uint8_t(c.h << 4 | c.v), c.tq});
+  }
+  return body;
+}
+
+Bytes SosBody(const std::vector<ScanComponentSpec>& comps, int ss, int se, int ah, int al) {
+  Bytes body = {uint8_t(comps.size())};
+  for (const ScanComponentSpec& c : comps) body.insert(body.end(), {c.id, uint8_t(c.td << 4 | c.ta)});
+  body.insert(body.end(), {uint8_t(ss), uint8_t(se), uint8_t(ah << 4 | al)});
+  return body;
+}
+
+Bytes DqtBody8(int tq, uint8_t firstValue) {
+  Bytes body = {uint8_t(tq)};
+  for (int i = 0; i < 64; ++i) body.push_back(uint8_t(firstValue + i));
+  return body;
+}
+
+Bytes DqtBody16(int tq, uint16_t firstValue) {
+  Bytes body = {uint8_t(0x10 | tq)};
+  for (int i = 0; i < 64; ++i) {
+    const uint16_t v = uint16_t(firstValue + i);
+    body.insert(body.end(), {uint8_t(v >> 8), uint8_t(v)});
+  }
+  return body;
+}
+
+Bytes DhtBody(int tc, int th, const uint8_t* bits, const uint8_t* values) {
+  Bytes body = {uint8_t(tc << 4 | th)};
+  int total = 0;
+  for (int i = 0; i < 16; ++i) {
+    body.push_back(bits[i]);
+    total += bits[i];
+  }
+  body.insert(body.end(), values, values + total);
+  return body;
+}
+
+Bytes JfifBody(int major, int minor, int units, int xDensity, int yDensity) {
+  return {'J', 'F', 'I', 'F', 0, uint8_t(major), uint8_t(minor), uint8_t(units),
+          uint8_t(xDensity >> 8), uint8_t(xDensity), uint8_t(yDensity >> 8), uint8_t(yDensity),
+          0, 0};
+}
+
+Bytes AdobeBody(int transform, int version, int flags0, int flags1) {
+  return {'A', 'd', 'o', 'b', 'e', uint8_t(version >> 8), uint8_t(version), uint8_t(flags0 >> 8),
+          uint8_t(flags0), uint8_t(flags1 >> 8), uint8_t(flags1), uint8_t(transform)};
+}
+
+std::vector<FrameComponentSpec> YCbCr(uint8_t h, uint8_t v) {
+  return {{1, h, v, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}};
+}
+
+std::vector<ScanComponentSpec> ScanOf(int n) {
+  std::vector<ScanComponentSpec> comps;
+  for (int i = 0; i < n; ++i) {
+    const uint8_t table = i == 0 ? 0 : 1;
+    comps.push_back({uint8_t(i + 1), table, table});
+  }
+  return comps;
+}
+
+JpegBuilder& JpegBuilder::Marker(uint8_t code) {
+  bytes_.insert(bytes_.end(), {0xFF, code});
+  return *this;
+}
+
+JpegBuilder& JpegBuilder::Raw(const Bytes& raw) {
+  bytes_.insert(bytes_.end(), raw.begin(), raw.end());
+  return *this;
+}
+
+JpegBuilder& JpegBuilder::Segment(uint8_t code, const Bytes& body, int lengthDelta) {
+  const int length = int(body.size()) + 2 + lengthDelta;
+  Marker(code);
+  bytes_.insert(bytes_.end(), {uint8_t(length >> 8), uint8_t(length)});
+  return Raw(body);
+}
+
+JpegBuilder& JpegBuilder::StandardDht() {
+  Bytes body = DhtBody(0, 0, kStdDcLuminanceBits, kStdDcLuminanceValues);
+  const Bytes parts[] = {DhtBody(1, 0, kStdAcLuminanceBits, kStdAcLuminanceValues),
+                         DhtBody(0, 1, kStdDcChrominanceBits, kStdDcChrominanceValues),
+                         DhtBody(1, 1, kStdAcChrominanceBits, kStdAcChrominanceValues)};
+  for (const Bytes& part : parts) body.insert(body.end(), part.begin(), part.end());
+  return Segment(0xC4, body);
+}
+
+Bytes BaselineStream() {
+  return JpegBuilder()
+      .Soi()
+      .Jfif()
+      .Dqt8(0, 1)
+      .Dqt8(1, 2)
+      .Sof(0xC0, 8, 16, 16, YCbCr(2, 2))
+      .StandardDht()
+      .Sos(ScanOf(3))
+      .ScanData()
+      .Eoi()
+      .bytes();
+}
+
+int32_t DecoderHarness::Run(const Bytes& bytes, int32_t passMode, int32_t window) {
+  data = bytes;
+  decoder.ReleaseFrame();
+  decoder.InitFrame();
+  source.buffer = data.data();
+  source.size = int32_t(data.size());
+  source.position = 0;
+  const int32_t status = decoder.input.Attach(&source, window);
+  if (status != 0) return status;
+  return decoder.Decode(passMode);
+}
+
+int32_t DecoderHarness::StreamOffset() const {
+  return source.position - (decoder.input.size - decoder.input.position);
+}
+
+}  // namespace vv::test

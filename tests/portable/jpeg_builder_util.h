@@ -1,0 +1,87 @@
+// Test-side JPEG stream builder: writes markers and segments byte by byte as
+// T.81 Annex B lays them out, with hooks for wrong lengths and bad fields,
+// and a harness that runs the viewer's per-frame header sequence.
+#pragma once
+#include <cstdint>
+#include <initializer_list>
+#include <vector>
+
+#include "jpeg/decoder.h"
+#include "jpeg/streams.h"
+
+namespace vv::test {
+
+using Bytes = std::vector<uint8_t>;
+
+struct FrameComponentSpec {
+  uint8_t id, h, v, tq;
+};
+struct ScanComponentSpec {
+  uint8_t id, td, ta;
+};
+
+// Segment bodies (everything after the 16-bit length).
+Bytes SofBody(int precision, int width, int height, const std::vector<FrameComponentSpec>& comps);
+Bytes SosBody(const std::vector<ScanComponentSpec>& comps, int ss, int se, int ah, int al);
+Bytes DqtBody8(int tq, uint8_t firstValue);  // values firstValue, firstValue + 1, ...
+Bytes DqtBody16(int tq, uint16_t firstValue);
+Bytes DhtBody(int tc, int th, const uint8_t* bits, const uint8_t* values);
+Bytes JfifBody(int major = 1, int minor = 2, int units = 0, int xDensity = 1, int yDensity = 1);
+Bytes AdobeBody(int transform, int version = 100, int flags0 = 0, int flags1 = 0);
+
+// Three components 1, 2, 3: the first h x v, the others 1 x 1, tables 0/1/1.
+std::vector<FrameComponentSpec> YCbCr(uint8_t h, uint8_t v);
+// The scan over components 1..n with DC/AC tables 0 for the first and 1 for
+// the others.
+std::vector<ScanComponentSpec> ScanOf(int n);
+
+class JpegBuilder {
+ public:
+  JpegBuilder& Soi() { return Marker(0xD8); }
+  JpegBuilder& Eoi() { return Marker(0xD9); }
+  JpegBuilder& Marker(uint8_t code);
+  JpegBuilder& Raw(const Bytes& raw);
+  JpegBuilder& Raw(std::initializer_list<uint8_t> raw) { return Raw(Bytes(raw)); }
+  // 0xFF code, length = body size + 2 (+ lengthDelta), body.
+  JpegBuilder& Segment(uint8_t code, const Bytes& body, int lengthDelta = 0);
+
+  JpegBuilder& Jfif() { return Segment(0xE0, JfifBody()); }
+  JpegBuilder& Dqt8(int tq, uint8_t firstValue) { return Segment(0xDB, DqtBody8(tq, firstValue)); }
+  JpegBuilder& Sof(uint8_t code, int precision, int width, int height,
+                   const std::vector<FrameComponentSpec>& comps) {
+    return Segment(code, SofBody(precision, width, height, comps));
+  }
+  // The four tables of T.81 Annex K.3 as DC/AC 0 and 1.
+  JpegBuilder& StandardDht();
+  JpegBuilder& Dri(int interval) { return Segment(0xDD, {uint8_t(interval >> 8), uint8_t(interval)}); }
+  JpegBuilder& Sos(const std::vector<ScanComponentSpec>& comps, int ss = 0, int se = 63, int ah = 0,
+                   int al = 0) {
+    return Segment(0xDA, SosBody(comps, ss, se, ah, al));
+  }
+  // Entropy-coded looking bytes: stuffed zeros and no marker.
+  JpegBuilder& ScanData() { return Raw({0x12, 0xFF, 0x00, 0x34, 0x56, 0xFF, 0x00, 0x78}); }
+
+  const Bytes& bytes() const { return bytes_; }
+
+ private:
+  Bytes bytes_;
+};
+
+// SOI, JFIF, two DQT, SOF0 16x16 4:2:0, standard DHT, SOS, data, EOI.
+Bytes BaselineStream();
+
+// The viewer's per-frame sequence around one byte string: ReleaseFrame,
+// InitFrame, attach a fresh window of `window` bytes, then Decode(passMode).
+// The harness keeps the bytes and the memory stream alive.
+class DecoderHarness {
+ public:
+  int32_t Run(const Bytes& data, int32_t passMode = 0, int32_t window = 16384);
+  // Offset in `data` of the next byte the decoder would read.
+  int32_t StreamOffset() const;
+
+  CJPEGDecoder decoder;
+  CMemBuffInput source;
+  Bytes data;
+};
+
+}  // namespace vv::test
