@@ -2,13 +2,38 @@
 
 #include <cstring>
 
+#include "jpeg/frame_decode.h"
+
 namespace vv {
 
 bool DecodeFrame(ViewerRecord* viewer, const RenderRequest& request) {
   // A viewer that is not open has no decoder: no picture, never a crash.
   if (viewer->decoder == nullptr) return false;
-  // The decoder's stages are not in place yet: every sample reports no picture.
-  return false;
+  FrameBuffers frame;
+  frame.frameWidth = viewer->frameWidth;
+  frame.frameHeight = viewer->frameHeight;
+  frame.frameHeader = reinterpret_cast<FrameHeader*>(viewer->frameHeader);
+  frame.frameBits = viewer->frameBits;
+  frame.rowScratch = viewer->rowScratch;
+  frame.frameSize = viewer->frameSize;
+  bool sizeChanged = false;
+  const bool decoded =
+      DecodeViewerFrame(viewer->decoder, request.data, request.size, &frame, &sizeChanged);
+  viewer->frameWidth = frame.frameWidth;
+  viewer->frameHeight = frame.frameHeight;
+  viewer->frameHeader = reinterpret_cast<BITMAPINFOHEADER*>(frame.frameHeader);
+  viewer->frameBits = frame.frameBits;
+  viewer->rowScratch = frame.rowScratch;
+  viewer->frameSize = frame.frameSize;
+  if (sizeChanged) {
+    // A crop chosen for the old size never applies to the new one.
+    viewer->sourceX = viewer->sourceY = viewer->sourceWidth = viewer->sourceHeight = 0;
+  }
+  if (!decoded) return false;
+  // Privacy masks are painted here, into the still top-down picture, once
+  // the mask painter exists.
+  if (request.flip) FlipFrameRows(&frame);
+  return true;
 }
 
 int32_t RenderCore(ViewerRecord* viewer, const RenderRequest& request,

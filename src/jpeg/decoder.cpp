@@ -172,10 +172,6 @@ void CJPEGDecoder::DecideColorSpace() {
   }
 }
 
-// The scan stage replaces this: it prepares the buffers, decodes the scan's
-// entropy-coded data and drives reconstruction and output.
-int32_t CJPEGDecoder::DecodeScan() { return -1; }
-
 int32_t CJPEGDecoder::Decode(int32_t passMode) {
   for (;;) {
     if (marker == 0) {

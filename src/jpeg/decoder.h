@@ -35,6 +35,18 @@ enum JpegColorSpace : int32_t {
   kColorYcck = 6,
 };
 
+// Output forms of the decoder, the `dstColor` field's values.
+enum JpegOutputColor : int32_t {
+  kOutAsIs = 0,  // the components as they are
+  kOutGray = 1,
+  kOutRgb = 2,
+  kOutBgr = 3,
+  kOutYuy2 = 4,  // packed 4:2:2 Y0 Cb Y1 Cr (needs keep422)
+  kOutCmyk = 5,
+  kOutBgra = 7,  // video range, alpha 255
+  kOutRgba = 8,  // video range, alpha 255
+};
+
 class CJPEGDecoder {
  public:
   // Starts empty with the per-frame defaults of InitFrame.
@@ -116,8 +128,62 @@ class CJPEGDecoder {
   // colorSpace from the JFIF and Adobe segments, Nf, mode and precision.
   void DecideColorSpace();
 
-  // Decodes the scan whose header was just read (decoding pass).
+  // Decodes the scan whose header was just read (decoding pass): prepares
+  // the frame's buffers on the first scan, decodes the entropy-coded data and
+  // writes every MCU row that became complete to the output description.
+  // Status: 0 (also for damaged rows of interleaved sequential scans, which
+  // are output as far as they decoded), or -1, -2, -3, -4, -6, -7, -10.
   int32_t DecodeScan();
+
+  // MCU geometry (mcusAcross .. padY) from width, height, the sampling
+  // maxima and mode; the owner calls it after Decode(0). Always 0.
+  int32_t SetupGeometry();
+
+  // Takes the frame's sample planes, coefficient buffer, lossless rows and
+  // Huffman state, once per frame (buffersReady); also fixes scaleDivisor.
+  // -1 for combinations the decoder does not reconstruct (see the .cpp),
+  // -3 without a frame, -6 when memory is short or the coefficient buffer
+  // would exceed 512 MiB.
+  int32_t PrepareBuffers();
+
+  // --- scan decoding (decoder_scan.cpp) ---
+  // Sequential scan with every component, decoded and output row by row;
+  // the planar twin copies planes instead of converting. 0 whatever the data
+  // held; -2 when the state cannot be reset, -7 for an undefined table,
+  // -2/-6/-10 from installing default tables.
+  int32_t DecodeScanInterleaved();
+  int32_t DecodeScanInterleavedPlanar();
+  // One row of MCUs into rowCoefficients (zeroed by the caller). 0; -2 when
+  // a block failed (the rest of its restart interval or row stays zero) or
+  // the state cannot be reset; -7 for an undefined table.
+  int32_t DecodeMcuRow(int16_t* rowCoefficients);
+  // Sequential scan of scanComponent into the whole-image buffer. -1 when the
+  // buffer holds one row only, -2, -7.
+  int32_t DecodeScanSingle();
+  // One progressive scan into the whole-image buffer. -2, -7.
+  int32_t DecodeScanProgressive();
+  // Lossless: one row of differences of all components, or all differences
+  // of scanComponent. -2, -7.
+  int32_t DecodeLosslessRow();
+  int32_t DecodeLosslessSingle();
+
+  // --- reconstruction and output (decoder_reconstruct.cpp) ---
+  // Inverse transforms of one MCU row of coefficients into plane / ownPlane
+  // at the chosen scale; sparse selects transforms by blockInfo. 0 or -2.
+  int32_t ReconstructMcuRow(const int16_t* rowCoefficients, bool sparse);
+  // Brings the subsampled components of MCU row `row` to full resolution.
+  // 0 or -2.
+  int32_t Upsample(int32_t row);
+  // Converts MCU row `row` of the planes into dstPlanes[0]. 0, -1, -2.
+  int32_t ConvertRow(int32_t row);
+  // Copies MCU row `row` of each component to dstPlanes[k]. 0, -1, -2.
+  int32_t OutputPlanarRow(int32_t row);
+  // Lossless: predicts row `row` from its differences into the planes. 0, -2.
+  int32_t ReconstructLosslessRow(int32_t row);
+
+  // Whole-image buffer rows (progressive, single-component sequential and
+  // lossless scans) reconstructed and output. 0, -1, -2.
+  int32_t OutputWholeImage();
 
   // --- frame ---
   int32_t width = 0;
@@ -191,6 +257,7 @@ class CJPEGDecoder {
   int32_t scanCount = 0;
 
   CMemoryBuffer coefficients;  // 16-bit DCT coefficients
+  int32_t coefficientRows = 0;  // MCU rows the coefficient buffer holds (1 or mcusDown)
   int32_t bytesPerSample = 0;
   int32_t blocksPerMcu = 0;
   int32_t frameSeen = 0;
@@ -226,6 +293,16 @@ class CJPEGDecoder {
   int32_t CopySegmentBytes(uint8_t** block, int32_t bytes);
   // An unrecognised segment: its length, then skipped.
   int32_t SkipSegment();
+
+  // Scan helpers (decoder_scan.cpp).
+  int32_t PrepareSequentialTables();
+  int32_t RestartIfDue(bool* restarted);
+  void TopUpInput();
+  int32_t DecodeScanInterleavedRows(bool planar);
+  int32_t DecodeDcScanAllComponents();
+  int32_t DecodeProgressiveSingle(bool dcScan);
+  int32_t OutputLosslessImage();
+  int32_t CoefficientOffset(int32_t component) const;
 };
 
 }  // namespace vv

@@ -1,0 +1,201 @@
+#!/bin/bash
+# End-to-end checks of vvdecode against independently made pictures:
+# cjpeg writes the JPEG files, djpeg decodes the references, ImageMagick
+# reads and compares what vvdecode wrote.
+#   vvdecode_test.sh info|decode PATH/TO/vvdecode
+# "info" covers the header pass, usage and error handling; "decode" the
+# pictures. Exits 0 with a message when the reference tools are missing.
+set -u
+part="${1:?info or decode}"
+vvdecode="${2:?path to vvdecode}"
+for tool in cjpeg djpeg wrjpgcom convert identify compare; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "SKIP: $tool not installed"
+    exit 0
+  fi
+done
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# A textured picture with an odd size: 61 x 75 leaves partial MCUs on both
+# edges (75 lines at half scale give 38).
+convert -size 61x75 -seed 7 plasma:fractal -blur 0x1 -depth 8 pic.ppm || exit 1
+convert pic.ppm -colorspace Gray -depth 8 pic.pgm || exit 1
+cjpeg -quality 90 pic.ppm > c420.jpg
+wrjpgcom -comment 'made for "vvdecode"' c420.jpg > c420c.jpg
+cjpeg -quality 85 -sample 2x1 -restart 1 pic.ppm > c422r.jpg
+cjpeg -quality 80 -progressive pic.ppm > prog.jpg
+cjpeg -quality 90 -grayscale pic.pgm > gray.jpg
+cjpeg -quality 90 -sample 1x1 pic.ppm > c444.jpg
+
+# expect_status STATUS COMMAND...: runs vvdecode, checks its exit status.
+expect_status() {
+  local want="$1"; shift
+  "$vvdecode" "$@" >out.txt 2>err.txt
+  local got=$?
+  [ "$got" = "$want" ] || fail "vvdecode $* exited $got, want $want ($(head -1 err.txt))"
+}
+
+# expect_line FILE LINE: the info output holds exactly this line.
+expect_line() {
+  grep -qxF "$2" "$1" || fail "$1 lacks line '$2'"
+}
+
+info_checks() {
+  expect_status 0 --info c420c.jpg
+  cp out.txt c420.info
+  for line in "width 61" "height 75" "components 3" "precision 8" "mode 1 baseline" \
+      "colorSpace 4 YCbCr" "samplingClass 3" "sampling 2x2 1x1 1x1" "restartInterval 0" \
+      'comment 19 "made for \"vvdecode\""'; do
+    expect_line c420.info "$line"
+  done
+  grep -q '^jfif 1\.0[12] ' c420.info || fail "no jfif line: $(cat c420.info)"
+
+  expect_status 0 --info gray.jpg
+  cp out.txt gray.info
+  for line in "components 1" "colorSpace 1 gray" "samplingClass 0" "sampling 1x1"; do
+    expect_line gray.info "$line"
+  done
+
+  # One restart per MCU row: 61 pixels are four 16-pixel MCUs.
+  expect_status 0 --info c422r.jpg
+  cp out.txt c422r.info
+  for line in "samplingClass 1" "sampling 2x1 1x1 1x1" "restartInterval 4"; do
+    expect_line c422r.info "$line"
+  done
+
+  expect_status 0 --info prog.jpg
+  expect_line out.txt "mode 3 progressive"
+
+  # Usage errors.
+  expect_status 2
+  expect_status 2 --color purple c420.jpg out.ppm
+  expect_status 2 --scale 4 c420.jpg out.ppm
+  expect_status 2 --scale c420.jpg
+  expect_status 2 c420.jpg out.png
+  expect_status 2 --planar --color rgb c420.jpg out.pgm
+  expect_status 2 --bogus c420.jpg out.ppm
+  expect_status 2 c420.jpg
+  expect_status 2 --viewer --scale 1 c420.jpg out.bmp
+
+  # Decoder failures: the code and its meaning, status 1.
+  head -c 200 /dev/urandom | tr -d '\377' > junk.jpg
+  expect_status 1 --info junk.jpg
+  grep -q '^vvdecode: error -4: end of data$' err.txt || fail "junk: $(cat err.txt)"
+  head -c 40 c420.jpg > cut.jpg
+  expect_status 1 --info cut.jpg
+  grep -q '^vvdecode: error -[0-9]*: ' err.txt || fail "cut: $(cat err.txt)"
+  printf '\377\330\377\331' > empty.jpg
+  expect_status 1 --info empty.jpg
+  grep -q '^vvdecode: error -3: no frame$' err.txt || fail "empty: $(cat err.txt)"
+  expect_status 1 --info does-not-exist.jpg
+}
+
+# psnr_at_least A B DB: ImageMagick's PSNR of two pictures is at least DB.
+psnr_at_least() {
+  local value
+  value="$(compare -metric PSNR "$1" "$2" null: 2>&1)"
+  [ -n "${VV_TEST_VERBOSE:-}" ] && echo "PSNR $1 $2 $value"
+  awk -v v="$value" -v min="$3" 'BEGIN { exit !(v == "inf" || v + 0 >= min) }' ||
+    fail "PSNR of $1 against $2 is $value, want >= $3"
+}
+
+# geometry_is FILE WxH
+geometry_is() {
+  local got
+  got="$(identify -format '%wx%h' "$1" 2>&1)"
+  [ "$got" = "$2" ] || fail "$1 is $got, want $2"
+}
+
+decode_checks() {
+  # Full range colour against djpeg's default decoding; the two differ in
+  # the upsampling filter at MCU row edges and in rounding only (about 50 dB).
+  local name
+  for name in c420 c422r prog c444; do
+    djpeg "$name.jpg" > "$name.ref.ppm"
+    expect_status 0 "$name.jpg" "$name.ppm"
+    geometry_is "$name.ppm" 61x75
+    psnr_at_least "$name.ppm" "$name.ref.ppm" 45
+  done
+  djpeg gray.jpg > gray.ref.pgm
+  expect_status 0 gray.jpg gray.pgm
+  psnr_at_least gray.pgm gray.ref.pgm 55
+
+  # Reduced scales against djpeg's scaled decoding; sizes round up.
+  local s size
+  for s in 1 2 3; do
+    case $s in 1) size=31x38 ;; 2) size=16x19 ;; 3) size=8x10 ;; esac
+    djpeg -scale "1/$((1 << s))" c444.jpg > "s$s.ref.ppm"
+    expect_status 0 --scale "$s" c444.jpg "s$s.ppm"
+    geometry_is "s$s.ppm" "$size"
+    psnr_at_least "s$s.ppm" "s$s.ref.ppm" 40
+  done
+  expect_status 0 --scale 1 c420.jpg s1_420.ppm
+  geometry_is s1_420.ppm 31x38
+
+  # The viewer's studio-range pictures stay close to the full-range ones.
+  expect_status 0 --viewer c420.jpg viewer.bmp
+  geometry_is viewer.bmp 61x75
+  psnr_at_least viewer.bmp c420.ref.ppm 25
+  expect_status 0 --viewer gray.jpg viewer_gray.ppm
+  geometry_is viewer_gray.ppm 61x75
+  psnr_at_least viewer_gray.ppm gray.ref.pgm 45
+
+  # Every colour request into the formats that hold it: full range for the
+  # three-sample orders, the viewer's studio range for the four-sample ones
+  # (which therefore equal the viewer's picture exactly).
+  local color
+  for color in rgb bgr; do
+    expect_status 0 --color "$color" c420.jpg "$color.pam"
+    psnr_at_least "$color.pam" c420.ref.ppm 45
+    expect_status 0 --color "$color" c420.jpg "$color.bmp"
+    psnr_at_least "$color.bmp" c420.ref.ppm 45
+  done
+  for color in rgba bgra; do
+    expect_status 0 --color "$color" c420.jpg "$color.pam"
+    psnr_at_least "$color.pam" viewer.bmp 99
+    expect_status 0 --color "$color" c420.jpg "$color.ppm"
+    psnr_at_least "$color.ppm" viewer.bmp 99
+  done
+  expect_status 0 c420.jpg c420.bmp
+  psnr_at_least c420.bmp c420.ref.ppm 45
+  # CMYK through an Adobe YCCK file, against ImageMagick's reading of it.
+  convert pic.ppm -colorspace CMYK -quality 92 ycck.jpg
+  expect_status 0 --info ycck.jpg
+  expect_line out.txt "colorSpace 6 YCCK"
+  expect_status 0 ycck.jpg ycck.pam
+  psnr_at_least ycck.pam ycck.jpg 45
+  expect_status 2 ycck.jpg ycck.bmp
+  expect_status 0 --color gray c420.jpg luma.pgm
+  geometry_is luma.pgm 61x75
+  expect_status 2 --color gray c420.jpg luma.ppm
+  expect_status 2 --color cmyk c420.jpg x.pam
+  expect_status 2 --color rgb gray.jpg x.ppm
+
+  # Packed 4:2:2: two bytes a pixel, the odd width padded to a pair.
+  expect_status 0 --color yuy2 c422r.jpg packed.raw
+  [ "$(stat -c %s packed.raw)" = $((62 * 2 * 75)) ] || fail "packed.raw is $(stat -c %s packed.raw) bytes"
+  expect_status 2 --color yuy2 c420.jpg packed420.raw
+
+  # Planar: each component at its own resolution.
+  expect_status 0 --planar c420.jpg planes.pgm
+  geometry_is planes.0.pgm 61x75
+  geometry_is planes.1.pgm 31x38
+  geometry_is planes.2.pgm 31x38
+  djpeg -grayscale c420.jpg > luma.ref.pgm
+  psnr_at_least planes.0.pgm luma.ref.pgm 55
+}
+
+case "$part" in
+  info) info_checks ;;
+  decode) decode_checks ;;
+  *) echo "unknown part $part"; exit 2 ;;
+esac
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed"
+  exit 1
+fi
+echo "all $part checks passed"
