@@ -153,10 +153,11 @@ class CJPEGDecoder {
   // -2/-6/-10 from installing default tables.
   int32_t DecodeScanInterleaved();
   int32_t DecodeScanInterleavedPlanar();
-  // One row of MCUs into rowCoefficients (zeroed by the caller). 0; -2 when
-  // a block failed (the rest of its restart interval or row stays zero) or
+  // One row of MCUs into rowCoefficients (rowValues coefficients, any
+  // contents before): every block is written, undecoded ones as zero. 0; -2
+  // when a block failed (the rest of its restart interval or row is zero) or
   // the state cannot be reset; -7 for an undefined table.
-  int32_t DecodeMcuRow(int16_t* rowCoefficients);
+  int32_t DecodeMcuRow(int16_t* rowCoefficients, int32_t rowValues);
   // Sequential scan of scanComponent into the whole-image buffer. -1 when the
   // buffer holds one row only, -2, -7.
   int32_t DecodeScanSingle();

@@ -98,7 +98,11 @@ int32_t CJPEGDecoder::CoefficientOffset(int32_t component) const {
 // window's end while data remains. The end of data is not reported here:
 // the block decoder meets it and fails the block.
 void CJPEGDecoder::TopUpInput() {
-  input.FillBuffer(std::max(128, std::min(kTopUpBytes, input.capacity / 2)));
+  const int32_t wanted = std::max(128, std::min(kTopUpBytes, input.capacity / 2));
+  // The common case, checked here to spare a call per block: FillBuffer
+  // itself returns at once when this many bytes are held.
+  if (input.size - input.position >= wanted) return;
+  input.FillBuffer(wanted);
 }
 
 int32_t CJPEGDecoder::PrepareSequentialTables() {
@@ -172,11 +176,12 @@ int32_t CJPEGDecoder::DecodeScanInterleavedRows(bool planar) {
   int16_t* rowCoefficients = reinterpret_cast<int16_t*>(coefficients.data);
   const int32_t rowValues = blocksPerMcu * mcusAcross * 64;
   for (int32_t row = 0; row < mcusDown; ++row) {
-    Zero16(rowCoefficients, rowValues);
+    // The row is not cleared first: DecodeMcuRow writes (or zeroes) every
+    // block of it, and the block decoder clears each block it decodes.
+    DecodeMcuRow(rowCoefficients, rowValues);
     // A damaged row is still reconstructed from what it decoded (undecoded
     // blocks stay zero, flat mid-grey): Motion-JPEG frames with bit errors
     // keep playing. Statuses only skip the remaining steps of the row.
-    DecodeMcuRow(rowCoefficients);
     restartPending = 0;
     if (ReconstructMcuRow(rowCoefficients, sparseIdct != 0 && scaleDivisor == 1) != 0) continue;
     if (planar) {
@@ -195,21 +200,33 @@ int32_t CJPEGDecoder::DecodeScanInterleavedRows(bool planar) {
 // marker met by the failing block is kept (see RestartIfDue). Without
 // restarts only the rest of the row is skipped, and the next row decodes
 // from the current input position.
-int32_t CJPEGDecoder::DecodeMcuRow(int16_t* rowCoefficients) {
+// Every block of the row is written: decoded, or zero when skipped or not
+// reached, so that the caller need not clear the row beforehand.
+int32_t CJPEGDecoder::DecodeMcuRow(int16_t* rowCoefficients, int32_t rowValues) {
   int32_t result = 0;
   bool skipping = false;
   int16_t* block = rowCoefficients;
+  int16_t* const rowEnd = rowCoefficients + rowValues;
   for (int32_t column = 0; column < mcusAcross; ++column) {
     bool restarted = false;
-    if (RestartIfDue(&restarted) != 0) return -2;
+    if (RestartIfDue(&restarted) != 0) {
+      Zero16(block, static_cast<int32_t>(rowEnd - block));
+      return -2;
+    }
     if (restarted) skipping = false;
     for (int32_t k = 0; k < componentCount; ++k) {
       CJPEGColorComponent& component = components[k];
       const CJPEGDecoderHuffmanTable& dc = dcTables[component.dcSelector];
       const CJPEGDecoderHuffmanTable& ac = acTables[component.acSelector];
-      if (!TableUsable(dc) || !TableUsable(ac)) return -7;
+      if (!TableUsable(dc) || !TableUsable(ac)) {
+        Zero16(block, static_cast<int32_t>(rowEnd - block));
+        return -7;
+      }
       for (int32_t b = 0; b < component.blocksInMcu; ++b, block += 64) {
-        if (skipping) continue;
+        if (skipping) {
+          Zero16(block, 64);
+          continue;
+        }
         TopUpInput();
         uint32_t met = static_cast<uint32_t>(marker);
         const int32_t status =

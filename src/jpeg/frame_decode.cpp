@@ -64,8 +64,10 @@ bool DecodeViewerFrame(CJPEGDecoder* decoder, const uint8_t* data, uint32_t size
                        FrameBuffers* frame, bool* sizeChanged) {
   *sizeChanged = false;
   if (decoder == nullptr) return false;
-  // Sizes beyond a signed 32-bit length are read as far as the stream can.
-  CMemBuffInput memory(data, data != nullptr ? static_cast<int32_t>(size > 0x7FFFFFFFu ? 0x7FFFFFFFu : size) : 0);
+  // The stream's length is signed 32-bit: longer samples are read as far
+  // as it reaches.
+  const uint32_t length = data == nullptr ? 0 : size > 0x7FFFFFFFu ? 0x7FFFFFFFu : size;
+  CMemBuffInput memory(data, static_cast<int32_t>(length));
   decoder->ReleaseFrame();
   decoder->InitFrame();
   if (decoder->input.Attach(&memory, kBitInputWindowSize) != 0) return false;

@@ -1,5 +1,6 @@
 #include "primitives/colour.h"
 
+#include <cstring>
 
 #include "primitives/dispatch.h"
 
@@ -41,6 +42,31 @@ constexpr SaturateTable MakeSaturateTable() {
 }
 constexpr SaturateTable kSaturate = MakeSaturateTable();
 inline uint8_t Saturate(int32_t v) { return kSaturate.at[v + kSaturateOffset]; }
+
+// The same saturation with the result already moved to byte 0, 1 or 2 of a
+// 32-bit pixel, which spares the shifts when a pixel is assembled.
+struct ShiftedSaturateTable {
+  uint32_t at[1024];
+};
+constexpr ShiftedSaturateTable MakeShiftedSaturateTable(int shift) {
+  ShiftedSaturateTable table{};
+  for (int i = 0; i < 1024; ++i) table.at[i] = static_cast<uint32_t>(kSaturate.at[i]) << shift;
+  return table;
+}
+constexpr ShiftedSaturateTable kSaturateShifted[3] = {
+    MakeShiftedSaturateTable(0), MakeShiftedSaturateTable(8), MakeShiftedSaturateTable(16)};
+
+// Byte order fixed, whatever the host's: byte 0 is the low byte of `word`.
+inline void StoreLittleEndian32(uint8_t* p, uint32_t word) {
+#if (defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__) || defined(_WIN32)
+  std::memcpy(p, &word, 4);
+#else
+  p[0] = static_cast<uint8_t>(word);
+  p[1] = static_cast<uint8_t>(word >> 8);
+  p[2] = static_cast<uint8_t>(word >> 16);
+  p[3] = static_cast<uint8_t>(word >> 24);
+#endif
+}
 
 // JFIF decoding. Red and blue fold their rounding into the table and keep
 // only the integer part; green sums two 16-bit fractions first (the 32768 of
@@ -141,21 +167,58 @@ int32_t FullRangeToPixels(const uint8_t* const src[3], int32_t srcStep, uint8_t*
   return StatusOk;
 }
 
+// One video-range pixel as a 32-bit word. Sums are formed at pointer width
+// so that they index the tables without a widening step (the values fit in
+// 32 bits either way, so the results are those of 32-bit arithmetic).
+// Every table of the video-range conversion in one object: position
+// independent code then reaches all of them from a single base register
+// instead of forming each table's address anew inside the loop.
+struct VideoRangeTables {
+  ByteTable y, crR, cbG, crG, cbB;
+  ShiftedSaturateTable saturate[3];
+};
+constexpr VideoRangeTables kVideoTables{kVideoY, kVideoCrR, kVideoCbG, kVideoCrG, kVideoCbB,
+                                        {kSaturateShifted[0], kSaturateShifted[1], kSaturateShifted[2]}};
+
+// One video-range pixel as a 32-bit word. Sums are formed at pointer width
+// so that they index the tables without a widening step (the values fit in
+// 32 bits either way, so the results are those of 32-bit arithmetic).
+template <int RedShift, int BlueShift>
+inline uint32_t VideoRangePixel(const VideoRangeTables& t, intptr_t luma, intptr_t cb, intptr_t cr,
+                                uint32_t alphaBits) {
+  const intptr_t y = t.y.at[luma];
+  return t.saturate[RedShift / 8].at[((y + t.crR.at[cr]) >> 16) + kSaturateOffset] |
+         t.saturate[1].at[((y + t.cbG.at[cb] + t.crG.at[cr]) >> 16) + kSaturateOffset] |
+         t.saturate[BlueShift / 8].at[((y + t.cbB.at[cb]) >> 16) + kSaturateOffset] | alphaBits;
+}
+
+// Pixels are assembled in a register and stored as one 32-bit word, two per
+// step of the loop; red and blue positions are template arguments so that
+// the table choice is made at compile time.
+template <int RedShift, int BlueShift>
 int32_t VideoRangeToPixels(const uint8_t* const src[3], int32_t srcStep, uint8_t* dst,
-                           int32_t dstStep, ImageSize size, uint8_t alpha, RgbOrder order) {
+                           int32_t dstStep, ImageSize size, uint8_t alpha) {
   const int32_t status = CheckPlanar(src, 3, dst, size, false, 0, 0);
   if (status != StatusOk) return status;
   const uint8_t* yRow = src[0];
   const uint8_t* cbRow = src[1];
   const uint8_t* crRow = src[2];
+  const uint32_t alphaBits = static_cast<uint32_t>(alpha) << 24;
+  const int32_t width = size.width;
+  const VideoRangeTables& tables = kVideoTables;
   for (int32_t row = 0; row < size.height; ++row) {
     uint8_t* out = dst;
-    for (int32_t x = 0; x < size.width; ++x, out += 4) {
-      const int32_t y = kVideoY[yRow[x]], cb = cbRow[x], cr = crRow[x];
-      out[order.red] = Saturate((y + kVideoCrR[cr]) >> 16);
-      out[1] = Saturate((y + kVideoCbG[cb] + kVideoCrG[cr]) >> 16);
-      out[order.blue] = Saturate((y + kVideoCbB[cb]) >> 16);
-      out[3] = alpha;
+    int32_t x = 0;
+    for (; x + 1 < width; x += 2, out += 8) {
+      const uint32_t first =
+          VideoRangePixel<RedShift, BlueShift>(tables, yRow[x], cbRow[x], crRow[x], alphaBits);
+      const uint32_t second =
+          VideoRangePixel<RedShift, BlueShift>(tables, yRow[x + 1], cbRow[x + 1], crRow[x + 1], alphaBits);
+      StoreLittleEndian32(out, first);
+      StoreLittleEndian32(out + 4, second);
+    }
+    if (x < width) {
+      StoreLittleEndian32(out, VideoRangePixel<RedShift, BlueShift>(tables, yRow[x], cbRow[x], crRow[x], alphaBits));
     }
     yRow += srcStep;
     cbRow += srcStep;
@@ -205,12 +268,12 @@ int32_t YcckToCmyk(const uint8_t* const src[4], int32_t srcStep, uint8_t* dst, i
 
 int32_t YCbCrToRgbaVideo(const uint8_t* const src[3], int32_t srcStep, uint8_t* dst,
                          int32_t dstStep, ImageSize size, uint8_t alpha) {
-  return VideoRangeToPixels(src, srcStep, dst, dstStep, size, alpha, kRgb);
+  return VideoRangeToPixels<0, 16>(src, srcStep, dst, dstStep, size, alpha);
 }
 
 int32_t YCbCrToBgraVideo(const uint8_t* const src[3], int32_t srcStep, uint8_t* dst,
                          int32_t dstStep, ImageSize size, uint8_t alpha) {
-  return VideoRangeToPixels(src, srcStep, dst, dstStep, size, alpha, kBgr);
+  return VideoRangeToPixels<16, 0>(src, srcStep, dst, dstStep, size, alpha);
 }
 
 int32_t YCbCr422ToYuy2(const uint8_t* const src[3], const int32_t srcStep[3], uint8_t* dst,

@@ -384,7 +384,11 @@ int32_t DecodeHuffmanBlock8x8(const uint8_t* src, int32_t length, int32_t* offse
   int32_t status = CheckPositionAndState(length, offset, state);
   if (status != StatusOk) return status;
 
-  std::memset(coefficients, 0, 64 * sizeof *coefficients);
+  // Two halves: compilers expand each into a few plain stores, where one
+  // 128-byte clear may become a string instruction with a high start-up
+  // cost for so small a block.
+  std::memset(coefficients, 0, 32 * sizeof *coefficients);
+  std::memset(coefficients + 32, 0, 32 * sizeof *coefficients);
   BitReader r = LoadReader(src, length, offset, marker, state);
   int32_t count;
   status = DecodeBlock(r, coefficients, lastDc, dcSpec, acSpec, &count);

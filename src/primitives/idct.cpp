@@ -31,6 +31,27 @@ inline uint8_t ClampToByte(int32_t v) {
   return static_cast<uint8_t>(v);
 }
 
+// ClampToByte(v + 128) for every v that a 32-bit value shifted right by 21
+// can give (-1024..1023), indexed by the same shift done unsigned (so the
+// negative half sits at 1024..2047): the row pass of the 8x8 forms then
+// descales, level-shifts and clamps with one lookup, no branch and no
+// sign extension of the index.
+struct RowClampTable {
+  uint8_t at[2048];
+};
+constexpr RowClampTable MakeRowClampTable() {
+  RowClampTable table{};
+  for (int i = 0; i < 2048; ++i) {
+    const int v = (i < 1024 ? i : i - 2048) + 128;
+    table.at[i] = static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+  }
+  return table;
+}
+constexpr RowClampTable kRowClamp = MakeRowClampTable();
+
+// ClampToByte(Descale(x, 21) + 128), bit for bit.
+inline uint8_t DescaleRowToByte(Sum x) { return kRowClamp.at[(x + (Sum{1} << 20)) >> 21]; }
+
 // One add and one rarely taken branch on the common path.
 inline int16_t SaturateTo16(int32_t v) {
   if (static_cast<uint32_t>(v) + 32768u > 65535u) v = v < 0 ? -32768 : 32767;
@@ -62,11 +83,15 @@ inline uint8_t* RowAt(uint8_t* dst, int32_t step, int row) {
 // c3, c5), the four odd outputs are sqrt2 (a + c), (a - c) + (b - d),
 // (a - c) - (b - d) and sqrt2 (b + d); the two sqrt2 products are taken on
 // the sum rounded to 2^3 as x 5793 (sqrt2 x 2^12).
+// `bias` is added to every output: each one holds the DC term exactly once,
+// so it rides on that term (sums wrap modulo 2^32 alike either way). The
+// column pass passes the rounding constant of its descale here; the row pass
+// rounds in its lookup and passes 0.
 template <int kNonZero>
-inline void Idct8(const int32_t* in, Sum out[8]) {
+inline void Idct8(const int32_t* in, Sum out[8], Sum bias) {
   auto at = [in](int k) -> Sum { return k < kNonZero ? AsSum(in[k]) : 0; };
 
-  const Sum x0 = at(0) << 15, x4 = at(4) << 15, x2 = at(2), x6 = at(6);
+  const Sum x0 = (at(0) << 15) + bias, x4 = at(4) << 15, x2 = at(2), x6 = at(6);
   const Sum sum04 = x0 + x4, diff04 = x0 - x4;
   const Sum rot = (x2 + x6) * 17734;
   const Sum even2 = rot + x2 * 25080, even6 = rot - x6 * 60547;
@@ -99,37 +124,65 @@ inline void Idct8(const int32_t* in, Sum out[8]) {
 // clamped sample and not as a wrapped one; a column with nothing but its DC
 // gives DC << 3 in every row, which is what the flow graph computes too.
 // Rows second: (x + 2^20) >> 21, + 128, clamped.
-template <int kNonZero>
-void Idct8x8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep, const uint16_t* quant) {
-  int16_t columns[64];
-  for (int u = 0; u < kNonZero; ++u) {
-    int32_t acBits = 0;
-    VV_UNROLL
-    for (int v = 1; v < kNonZero; ++v) acBits |= coefficients[8 * v + u];
-    if (acBits == 0) {
-      const int16_t dc = SaturateTo16(Dequantise(coefficients[u], quant[u]) * 8);
-      VV_UNROLL
-      for (int v = 0; v < 8; ++v) columns[8 * v + u] = dc;
-      continue;
-    }
-    int32_t in[8];
-    VV_UNROLL
-    for (int v = 0; v < kNonZero; ++v) in[v] = Dequantise(coefficients[8 * v + u], quant[8 * v + u]);
-    Sum out[8];
-    Idct8<kNonZero>(in, out);
-    VV_UNROLL
-    for (int v = 0; v < 8; ++v) columns[8 * v + u] = SaturateTo16(Descale(out[v], 12));
-  }
+// Column u of the column pass, from its first kRows coefficients.
+template <int kRows>
+inline void IdctColumn(const int16_t* coefficients, const uint16_t* quant, int u,
+                       int16_t* columns) {
+  int32_t in[8];
+  VV_UNROLL
+  for (int v = 0; v < kRows; ++v) in[v] = Dequantise(coefficients[8 * v + u], quant[8 * v + u]);
+  Sum out[8];
+  Idct8<kRows>(in, out, Sum{1} << 11);
+  VV_UNROLL
+  for (int v = 0; v < 8; ++v) columns[8 * v + u] = SaturateTo16(static_cast<int32_t>(out[v]) >> 12);
+}
 
+// The row pass over the column results, of which the first kColumns of
+// each row are read.
+template <int kColumns>
+inline void IdctRows(const int16_t* columns, uint8_t* dst, int32_t dstStep) {
   for (int y = 0; y < 8; ++y) {
     int32_t in[8];
     VV_UNROLL
-    for (int u = 0; u < kNonZero; ++u) in[u] = columns[8 * y + u];
-    Sum out[8];
-    Idct8<kNonZero>(in, out);
+    for (int u = 0; u < kColumns; ++u) in[u] = columns[8 * y + u];
     uint8_t* row = RowAt(dst, dstStep, y);
+    Sum out[8];
+    Idct8<kColumns>(in, out, 0);
     VV_UNROLL
-    for (int x = 0; x < 8; ++x) row[x] = ClampToByte(Descale(out[x], 21) + 128);
+    for (int x = 0; x < 8; ++x) row[x] = DescaleRowToByte(out[x]);
+  }
+}
+
+template <int kNonZero>
+void Idct8x8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep, const uint16_t* quant) {
+  int16_t columns[64];
+  constexpr int kLowRows = kNonZero < 4 ? kNonZero : 4;
+  int32_t rightColumns = 0;  // any coefficient in columns 4..7
+  for (int u = 0; u < kNonZero; ++u) {
+    int32_t lowBits = 0, highBits = 0;
+    VV_UNROLL
+    for (int v = 1; v < kLowRows; ++v) lowBits |= coefficients[8 * v + u];
+    VV_UNROLL
+    for (int v = kLowRows; v < kNonZero; ++v) highBits |= coefficients[8 * v + u];
+    if (u >= 4) rightColumns |= lowBits | highBits | coefficients[u];
+    if ((lowBits | highBits) == 0) {
+      const int16_t dc = SaturateTo16(Dequantise(coefficients[u], quant[u]) * 8);
+      VV_UNROLL
+      for (int v = 0; v < 8; ++v) columns[8 * v + u] = dc;
+    } else if (kNonZero > 4 && highBits == 0) {
+      // Zero terms change no sum, so the shorter form is bit-equal.
+      IdctColumn<kLowRows>(coefficients, quant, u, columns);
+    } else {
+      IdctColumn<kNonZero>(coefficients, quant, u, columns);
+    }
+  }
+
+  // All-zero columns 4..7 give zero samples in every row, so the rows take
+  // the shorter form then, bit-equal again.
+  if (kNonZero > 4 && rightColumns == 0) {
+    IdctRows<kLowRows>(columns, dst, dstStep);
+  } else {
+    IdctRows<kNonZero>(columns, dst, dstStep);
   }
 }
 

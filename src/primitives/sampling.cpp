@@ -30,14 +30,35 @@ int32_t UpsampleRowH2(const uint8_t* src, int32_t width, uint8_t* dst) {
   }
   dst[0] = src[0];
   dst[1] = static_cast<uint8_t>((3 * src[0] + src[1] + 2) >> 2);
-  for (int32_t c = 1; c < width - 1; ++c) {
-    const int32_t centre = 3 * src[c];
-    dst[2 * c] = static_cast<uint8_t>((centre + src[c - 1] + 1) >> 2);
-    dst[2 * c + 1] = static_cast<uint8_t>((centre + src[c + 1] + 2) >> 2);
+  // Neighbours are carried in registers, two columns per step.
+  int32_t before = src[0];
+  int32_t here = src[1];
+  int32_t c = 1;
+  for (; c + 2 < width; c += 2) {
+    const int32_t after = src[c + 1];
+    int32_t centre = 3 * here;
+    dst[2 * c] = static_cast<uint8_t>((centre + before + 1) >> 2);
+    dst[2 * c + 1] = static_cast<uint8_t>((centre + after + 2) >> 2);
+    // Read after the stores above, which keeps them plain byte stores (see
+    // UpsampleRowH2V2).
+    const int32_t afterNext = src[c + 2];
+    centre = 3 * after;
+    dst[2 * c + 2] = static_cast<uint8_t>((centre + here + 1) >> 2);
+    dst[2 * c + 3] = static_cast<uint8_t>((centre + afterNext + 2) >> 2);
+    before = after;
+    here = afterNext;
+  }
+  if (c < width - 1) {
+    const int32_t after = src[c + 1];
+    const int32_t centre = 3 * here;
+    dst[2 * c] = static_cast<uint8_t>((centre + before + 1) >> 2);
+    dst[2 * c + 1] = static_cast<uint8_t>((centre + after + 2) >> 2);
+    before = here;
+    here = after;
   }
   const int32_t last = width - 1;
-  dst[2 * last] = static_cast<uint8_t>((3 * src[last] + src[last - 1] + 1) >> 2);
-  dst[2 * last + 1] = src[last];
+  dst[2 * last] = static_cast<uint8_t>((3 * here + before + 1) >> 2);
+  dst[2 * last + 1] = static_cast<uint8_t>(here);
   return StatusOk;
 }
 
@@ -50,21 +71,38 @@ int32_t UpsampleRowH2V2(const uint8_t* nearRow, const uint8_t* farRow, int32_t w
     dst[1] = static_cast<uint8_t>((4 * first + 7) >> 4);
     return StatusOk;
   }
-  // Column sums are formed once each and carried along in three registers.
-  int32_t previous = first;
-  int32_t current = first;
-  int32_t next = 3 * nearRow[1] + farRow[1];
-  dst[1] = static_cast<uint8_t>((3 * current + next + 7) >> 4);
-  for (int32_t c = 1; c < width - 1; ++c) {
-    previous = current;
-    current = next;
-    next = 3 * nearRow[c + 1] + farRow[c + 1];
-    dst[2 * c] = static_cast<uint8_t>((3 * current + previous + 8) >> 4);
-    dst[2 * c + 1] = static_cast<uint8_t>((3 * current + next + 7) >> 4);
+  // Column sums are formed once each and carried along in registers, two
+  // columns per step: `before` and `here` are the sums of columns c-1 and c.
+  int32_t before = first;
+  int32_t here = 3 * nearRow[1] + farRow[1];
+  dst[1] = static_cast<uint8_t>((3 * first + here + 7) >> 4);
+  int32_t c = 1;
+  for (; c + 2 < width; c += 2) {
+    const int32_t after = 3 * nearRow[c + 1] + farRow[c + 1];
+    int32_t centre = 3 * here;
+    dst[2 * c] = static_cast<uint8_t>((centre + before + 8) >> 4);
+    dst[2 * c + 1] = static_cast<uint8_t>((centre + after + 7) >> 4);
+    // Read after the stores above (which may alias the rows for all the
+    // compiler knows), so it keeps them as plain byte stores instead of
+    // assembling one wide store.
+    const int32_t afterNext = 3 * nearRow[c + 2] + farRow[c + 2];
+    centre = 3 * after;
+    dst[2 * c + 2] = static_cast<uint8_t>((centre + here + 8) >> 4);
+    dst[2 * c + 3] = static_cast<uint8_t>((centre + afterNext + 7) >> 4);
+    before = after;
+    here = afterNext;
+  }
+  if (c < width - 1) {
+    const int32_t after = 3 * nearRow[c + 1] + farRow[c + 1];
+    const int32_t centre = 3 * here;
+    dst[2 * c] = static_cast<uint8_t>((centre + before + 8) >> 4);
+    dst[2 * c + 1] = static_cast<uint8_t>((centre + after + 7) >> 4);
+    before = here;
+    here = after;
   }
   const int32_t last = width - 1;
-  dst[2 * last] = static_cast<uint8_t>((3 * next + current + 8) >> 4);
-  dst[2 * last + 1] = static_cast<uint8_t>((4 * next + 7) >> 4);
+  dst[2 * last] = static_cast<uint8_t>((3 * here + before + 8) >> 4);
+  dst[2 * last + 1] = static_cast<uint8_t>((4 * here + 7) >> 4);
   return StatusOk;
 }
 
