@@ -1,29 +1,10 @@
 #include "primitives/fdct.h"
 
 #include "primitives/dispatch.h"
+#include "primitives/fixed_point.h"
 
 namespace vv {
 namespace {
-
-// Products are carried as uint32_t (wrapping) because one of them can pass
-// 2^31 on a legal block: the column pass's 5681 x D reaches about 2.5e9
-// when rows 1..6 alternate between 0 and 255 in the right pattern. The sum
-// it feeds always fits, and arithmetic modulo 2^32 gives that sum exactly.
-using Sum = uint32_t;
-
-// The 8-element loops below are meant to become straight-line code; GCC does
-// not always unroll them fully at -O2 on its own.
-#if defined(__GNUC__)
-#define VV_UNROLL _Pragma("GCC unroll 8")
-#else
-#define VV_UNROLL
-#endif
-
-inline Sum AsSum(int32_t v) { return static_cast<Sum>(v); }
-
-inline int32_t Descale(Sum x, int shift) {
-  return static_cast<int32_t>(x + (Sum{1} << (shift - 1))) >> shift;
-}
 
 enum class Pass { kRows, kColumns };
 

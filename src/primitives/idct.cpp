@@ -1,30 +1,10 @@
 #include "primitives/idct.h"
 
 #include "primitives/dispatch.h"
+#include "primitives/fixed_point.h"
 
 namespace vv {
 namespace {
-
-// Fixed-point sums are carried as uint32_t so that the wrap-around which
-// corrupt coefficients can provoke is defined; for real data nothing comes
-// near 2^31 and the values are exactly the signed ones. Descale turns a sum
-// back into a signed value, shifting arithmetically (two's complement on
-// every compiler this library is built with).
-using Sum = uint32_t;
-
-// The 8-element loops below are meant to become straight-line code; GCC does
-// not always unroll them fully at -O2 on its own.
-#if defined(__GNUC__)
-#define VV_UNROLL _Pragma("GCC unroll 8")
-#else
-#define VV_UNROLL
-#endif
-
-inline Sum AsSum(int32_t v) { return static_cast<Sum>(v); }
-
-inline int32_t Descale(Sum x, int shift) {
-  return static_cast<int32_t>(x + (Sum{1} << (shift - 1))) >> shift;
-}
 
 inline uint8_t ClampToByte(int32_t v) {
   if (static_cast<uint32_t>(v) > 255u) v = v < 0 ? 0 : 255;

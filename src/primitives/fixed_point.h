@@ -1,0 +1,32 @@
+// Fixed-point helpers shared by the forward and inverse transforms (internal
+// to the primitive layer).
+#pragma once
+
+#include <cstdint>
+
+namespace vv {
+
+// Sums are carried as uint32_t so that wrap-around is defined: a product can
+// pass 2^31 on legal input (the forward transform's column pass reaches about
+// 2.5e9 on some 0/255 patterns) and corrupt coefficients can provoke more,
+// while the sums the transforms keep always fit, so arithmetic modulo 2^32
+// gives them exactly.
+using Sum = uint32_t;
+
+inline Sum AsSum(int32_t v) { return static_cast<Sum>(v); }
+
+// A sum rounded and shifted back into a signed value (arithmetic shift: two's
+// complement on every compiler this library is built with).
+inline int32_t Descale(Sum x, int shift) {
+  return static_cast<int32_t>(x + (Sum{1} << (shift - 1))) >> shift;
+}
+
+}  // namespace vv
+
+// The 8-element loops of the transforms are meant to become straight-line
+// code; GCC does not always unroll them fully at -O2 on its own.
+#if defined(__GNUC__)
+#define VV_UNROLL _Pragma("GCC unroll 8")
+#else
+#define VV_UNROLL
+#endif
