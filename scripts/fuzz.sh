@@ -33,7 +33,7 @@ mkdir -p "$dir/corpus" "$dir/artifacts"
 echo "fuzz.sh: fuzzing for $seconds s"
 ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
   "$dir/bin/vv_fuzz_viewer_decode" "$dir/corpus" "$seeds" \
-  -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -max_len=262144 \
+  -max_total_time="$seconds" -timeout=25 -rss_limit_mb=4096 -max_len=262144 \
   -artifact_prefix="$dir/artifacts/" -print_final_stats=1 2>"$dir/fuzz.log" ||
   { tail -60 "$dir/fuzz.log"; exit 1; }
 grep -E 'stat::number_of_executed_runs|stat::peak_rss_mb' "$dir/fuzz.log" || true
