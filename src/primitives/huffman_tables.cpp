@@ -134,7 +134,7 @@ int32_t BuildHuffmanEncodeSpec(const uint8_t* bits, const uint8_t* vals, Huffman
   if (TotalCodes(bits) > 256) return StatusBadTable;
 
   // First pass: T.81 C.2 only to find an overflowing code, so that a
-  // rejected table leaves the spec untouched.
+  // rejected table leaves the decode table untouched.
   uint32_t code = 0;
   for (int32_t length = 1; length <= 16; ++length) {
     code += bits[length - 1];

@@ -59,7 +59,7 @@ TEST_P(AtEveryLevel, InitZeroesTheWholeState) {
 }
 
 // Counts over 256, overflowing codes and null pointers; a rejected table
-// leaves the spec as it was.
+// leaves the table record as it was.
 TEST_P(AtEveryLevel, BuildersRejectBadTablesAndLeaveTheSpecUntouched) {
   TableDef tooMany;
   tooMany.bits[15] = 255;
