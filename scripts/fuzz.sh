@@ -13,7 +13,9 @@ CC=clang CXX=clang++ cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelW
 cmake --build "$dir" -j "$(nproc)" >/dev/null
 
 seeds="$dir/seeds"
-if [ ! -f "$seeds/.made" ]; then
+# Bump when the seed list changes, so existing trees remake their seeds.
+seed_version=2
+if [ "$(cat "$seeds/.made" 2>/dev/null)" != "$seed_version" ]; then
   rm -rf "$seeds"
   mkdir -p "$seeds"
   tmp="$(mktemp -d)"
@@ -26,8 +28,15 @@ if [ ! -f "$seeds/.made" ]; then
     cjpeg -progressive "$tmp/p$size.ppm" >"$seeds/progressive_$size.jpg"
     cjpeg -sample 1x2 -optimize "$tmp/p$size.ppm" >"$seeds/optimized440_$size.jpg"
   done
+  # Lossless (8 and 12 bits, restarts) and 12-bit DCT frames from libjpeg-tools.
+  convert -seed 7 -size 40x24 plasma:fractal "$tmp/p.ppm"
+  convert "$tmp/p.ppm" -colorspace Gray -depth 12 "$tmp/g12.pgm"
+  jpeg -p -c "$tmp/p.ppm" "$seeds/lossless_rgb.jpg" >/dev/null 2>&1 || true
+  jpeg -p -c -z 40 "$tmp/p.ppm" "$seeds/lossless_restart.jpg" >/dev/null 2>&1 || true
+  jpeg -p -c "$tmp/g12.pgm" "$seeds/lossless12.jpg" >/dev/null 2>&1 || true
+  jpeg -q 80 "$tmp/g12.pgm" "$seeds/extended12.jpg" >/dev/null 2>&1 || true
   rm -rf "$tmp"
-  touch "$seeds/.made"
+  echo "$seed_version" > "$seeds/.made"
 fi
 mkdir -p "$dir/corpus" "$dir/artifacts"
 echo "fuzz.sh: fuzzing for $seconds s"
