@@ -1,6 +1,7 @@
 #!/bin/bash
-# Fuzzes the viewer's decode path with libFuzzer (clang, ASan, UBSan).
-#   scripts/fuzz.sh [SECONDS]     default 600; the corpus grows in build/fuzz/corpus
+# Fuzzes the decoder with libFuzzer (clang, ASan, UBSan): the viewer's
+# decode path, and every other output form of the decoder.
+#   scripts/fuzz.sh [SECONDS]     default 600; corpora grow in build/fuzz/corpus*
 # Seeds are made here with cjpeg from synthetic pictures. A crash, leak or
 # time-out leaves its input in build/fuzz/artifacts/ and fails the script.
 set -euo pipefail
@@ -38,12 +39,33 @@ if [ "$(cat "$seeds/.made" 2>/dev/null)" != "$seed_version" ]; then
   rm -rf "$tmp"
   echo "$seed_version" > "$seeds/.made"
 fi
-mkdir -p "$dir/corpus" "$dir/artifacts"
-echo "fuzz.sh: fuzzing for $seconds s"
-ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
-  "$dir/bin/vv_fuzz_viewer_decode" "$dir/corpus" "$seeds" \
-  -max_total_time="$seconds" -timeout=25 -rss_limit_mb=4096 -max_len=262144 \
-  -artifact_prefix="$dir/artifacts/" -print_final_stats=1 2>"$dir/fuzz.log" ||
-  { tail -60 "$dir/fuzz.log"; exit 1; }
-grep -E 'stat::number_of_executed_runs|stat::peak_rss_mb' "$dir/fuzz.log" || true
+# The forms target reads its output description from an input's last byte:
+# each seed again with RGB, BGRA at scale 3, planar, and 16-bit output.
+forms_seeds="$dir/seeds-forms"
+if [ "$(cat "$forms_seeds/.made" 2>/dev/null)" != "$seed_version" ]; then
+  rm -rf "$forms_seeds"
+  mkdir -p "$forms_seeds"
+  for f in "$seeds"/*.jpg; do
+    for option in 02 1e 40 80; do
+      { cat "$f"; printf "\\x$option"; } >"$forms_seeds/$(basename "$f" .jpg)_$option"
+    done
+  done
+  echo "$seed_version" > "$forms_seeds/.made"
+fi
+mkdir -p "$dir/corpus" "$dir/corpus-forms" "$dir/artifacts"
+
+# fuzz TARGET CORPUS SEEDS SECONDS
+fuzz() {
+  local log="$dir/$1.log"
+  echo "fuzz.sh: $1 for $4 s"
+  ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
+    "$dir/bin/$1" "$2" "$3" \
+    -max_total_time="$4" -timeout=25 -rss_limit_mb=4096 -max_len=262144 \
+    -artifact_prefix="$dir/artifacts/$1-" -print_final_stats=1 2>"$log" ||
+    { tail -60 "$log"; exit 1; }
+  grep -E 'stat::number_of_executed_runs|stat::peak_rss_mb' "$log" || true
+}
+# The viewer's path gets two thirds of the time: it is what hosts run.
+fuzz vv_fuzz_viewer_decode "$dir/corpus" "$seeds" $((seconds * 2 / 3))
+fuzz vv_fuzz_decoder_forms "$dir/corpus-forms" "$forms_seeds" $((seconds - seconds * 2 / 3))
 echo "fuzz.sh: no crash in $seconds s"
