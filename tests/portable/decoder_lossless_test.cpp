@@ -181,5 +181,37 @@ TEST(DecoderLossless, EightBitFrameToEightBitOutput) {
   }
 }
 
+// Lossless frames come at full size whatever scale is asked for, 8-bit
+// output as the low byte of each sample, 16-bit output as it is; an owner
+// sizing its buffers that way sees nothing written past them.
+TEST(DecoderLossless, FullSizeAtEveryScaleRequest) {
+  const LosslessCase c{12, 1, 0, 1, 100, 24, false, 0};
+  std::vector<std::vector<int>> planes(1, std::vector<int>(c.width * c.height));
+  for (int i = 0; i < c.width * c.height; ++i) planes[0][i] = (i * 37) & 4095;
+  const Bytes jpeg = EncodeLossless(c, planes);
+  for (const int precision : {8, 16}) {
+    for (const int scale : {0, 2}) {
+      OutputRequest request;
+      request.dstColor = 1;
+      request.planarOutput = 1;
+      request.scale = scale;
+      request.dstPrecision = precision;
+      const DecodedPicture out = DecodeJpeg(jpeg, request);
+      ASSERT_EQ(out.status, 0);
+      ASSERT_EQ(out.planes.size(), 1u);
+      const std::vector<uint8_t>& plane = out.planes[0];
+      for (size_t i = plane.size() - 64; i < plane.size(); ++i) ASSERT_EQ(plane[i], 0xA5) << precision;
+      for (int y = 0; y < c.height; ++y) {
+        for (int x = 0; x < c.width; ++x) {
+          const int want = planes[0][y * c.width + x];
+          const uint8_t* p = &plane[y * out.planeSteps[0]];
+          const int got = precision == 8 ? p[x] : reinterpret_cast<const uint16_t*>(p)[x];
+          ASSERT_EQ(got, precision == 8 ? want & 255 : want) << x << "," << y;
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vv::test

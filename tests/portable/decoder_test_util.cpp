@@ -30,7 +30,9 @@ DecodedPicture DecodeJpeg(CJPEGDecoder* decoder, const std::vector<uint8_t>& jpe
     return picture;
   }
   decoder->SetupGeometry();
-  const int32_t divisor = request.dstPrecision > 8 ? 1 : 1 << request.scale;
+  // Lossless frames and 16-bit output come at full size whatever the scale.
+  const bool fullSize = request.dstPrecision > 8 || decoder->mode == kFrameLossless;
+  const int32_t divisor = fullSize ? 1 : 1 << request.scale;
   picture.width = (decoder->width + divisor - 1) / divisor;
   picture.height = (decoder->height + divisor - 1) / divisor;
   picture.channels = ChannelsOf(request.dstColor, decoder->componentCount);
