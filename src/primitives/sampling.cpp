@@ -1,8 +1,52 @@
 #include "primitives/sampling.h"
 
+#include <cstring>
+
 #include "primitives/dispatch.h"
 
 namespace vv {
+namespace {
+
+// Interior columns are done kUpsampleChunk at a time on fixed-size local
+// copies: with the trip count known and no possible overlap between the
+// rows read and the row written, the compiler turns each chunk into 16-bit
+// vector arithmetic (every sum here stays below 2^12).
+constexpr int32_t kUpsampleChunk = 16;
+
+// Columns 1..kUpsampleChunk of `src` (which holds kUpsampleChunk + 2
+// samples from the column before the first) into 2 * kUpsampleChunk samples.
+inline void UpsampleChunkH2(const uint8_t* src, uint8_t* dst) {
+  uint8_t in[kUpsampleChunk + 2];
+  std::memcpy(in, src, sizeof in);
+  uint8_t out[2 * kUpsampleChunk];
+  for (int i = 0; i < kUpsampleChunk; ++i) {
+    const uint16_t centre = static_cast<uint16_t>(3 * in[i + 1]);
+    out[2 * i] = static_cast<uint8_t>((centre + in[i] + 1) >> 2);
+    out[2 * i + 1] = static_cast<uint8_t>((centre + in[i + 2] + 2) >> 2);
+  }
+  std::memcpy(dst, out, sizeof out);
+}
+
+// The same for the two-row filter.
+inline void UpsampleChunkH2V2(const uint8_t* nearRow, const uint8_t* farRow, uint8_t* dst) {
+  uint8_t nearIn[kUpsampleChunk + 2], farIn[kUpsampleChunk + 2];
+  std::memcpy(nearIn, nearRow, sizeof nearIn);
+  std::memcpy(farIn, farRow, sizeof farIn);
+  // The sums are formed per use, not once into an array of
+  // kUpsampleChunk + 2, whose odd length would keep the loop scalar.
+  uint8_t out[2 * kUpsampleChunk];
+  for (int i = 0; i < kUpsampleChunk; ++i) {
+    const uint16_t before = static_cast<uint16_t>(3 * nearIn[i] + farIn[i]);
+    const uint16_t centre = static_cast<uint16_t>(3 * (3 * nearIn[i + 1] + farIn[i + 1]));
+    const uint16_t after = static_cast<uint16_t>(3 * nearIn[i + 2] + farIn[i + 2]);
+    out[2 * i] = static_cast<uint8_t>((centre + before + 8) >> 4);
+    out[2 * i + 1] = static_cast<uint8_t>((centre + after + 7) >> 4);
+  }
+  std::memcpy(dst, out, sizeof out);
+}
+
+}  // namespace
+
 namespace level0 {
 
 int32_t DownsampleRowH2(const uint8_t* src, int32_t srcWidth, uint8_t* dst) {
@@ -30,35 +74,16 @@ int32_t UpsampleRowH2(const uint8_t* src, int32_t width, uint8_t* dst) {
   }
   dst[0] = src[0];
   dst[1] = static_cast<uint8_t>((3 * src[0] + src[1] + 2) >> 2);
-  // Neighbours are carried in registers, two columns per step.
-  int32_t before = src[0];
-  int32_t here = src[1];
   int32_t c = 1;
-  for (; c + 2 < width; c += 2) {
-    const int32_t after = src[c + 1];
-    int32_t centre = 3 * here;
-    dst[2 * c] = static_cast<uint8_t>((centre + before + 1) >> 2);
-    dst[2 * c + 1] = static_cast<uint8_t>((centre + after + 2) >> 2);
-    // Read after the stores above, which keeps them plain byte stores (see
-    // UpsampleRowH2V2).
-    const int32_t afterNext = src[c + 2];
-    centre = 3 * after;
-    dst[2 * c + 2] = static_cast<uint8_t>((centre + here + 1) >> 2);
-    dst[2 * c + 3] = static_cast<uint8_t>((centre + afterNext + 2) >> 2);
-    before = after;
-    here = afterNext;
-  }
-  if (c < width - 1) {
-    const int32_t after = src[c + 1];
-    const int32_t centre = 3 * here;
-    dst[2 * c] = static_cast<uint8_t>((centre + before + 1) >> 2);
-    dst[2 * c + 1] = static_cast<uint8_t>((centre + after + 2) >> 2);
-    before = here;
-    here = after;
+  for (; c + kUpsampleChunk < width; c += kUpsampleChunk) UpsampleChunkH2(src + c - 1, dst + 2 * c);
+  for (; c < width - 1; ++c) {
+    const int32_t centre = 3 * src[c];
+    dst[2 * c] = static_cast<uint8_t>((centre + src[c - 1] + 1) >> 2);
+    dst[2 * c + 1] = static_cast<uint8_t>((centre + src[c + 1] + 2) >> 2);
   }
   const int32_t last = width - 1;
-  dst[2 * last] = static_cast<uint8_t>((3 * here + before + 1) >> 2);
-  dst[2 * last + 1] = static_cast<uint8_t>(here);
+  dst[2 * last] = static_cast<uint8_t>((3 * src[last] + src[last - 1] + 1) >> 2);
+  dst[2 * last + 1] = src[last];
   return StatusOk;
 }
 
@@ -71,36 +96,21 @@ int32_t UpsampleRowH2V2(const uint8_t* nearRow, const uint8_t* farRow, int32_t w
     dst[1] = static_cast<uint8_t>((4 * first + 7) >> 4);
     return StatusOk;
   }
-  // Column sums are formed once each and carried along in registers, two
-  // columns per step: `before` and `here` are the sums of columns c-1 and c.
-  int32_t before = first;
-  int32_t here = 3 * nearRow[1] + farRow[1];
-  dst[1] = static_cast<uint8_t>((3 * first + here + 7) >> 4);
+  dst[1] = static_cast<uint8_t>((3 * first + 3 * nearRow[1] + farRow[1] + 7) >> 4);
   int32_t c = 1;
-  for (; c + 2 < width; c += 2) {
-    const int32_t after = 3 * nearRow[c + 1] + farRow[c + 1];
-    int32_t centre = 3 * here;
-    dst[2 * c] = static_cast<uint8_t>((centre + before + 8) >> 4);
-    dst[2 * c + 1] = static_cast<uint8_t>((centre + after + 7) >> 4);
-    // Read after the stores above (which may alias the rows for all the
-    // compiler knows), so it keeps them as plain byte stores instead of
-    // assembling one wide store.
-    const int32_t afterNext = 3 * nearRow[c + 2] + farRow[c + 2];
-    centre = 3 * after;
-    dst[2 * c + 2] = static_cast<uint8_t>((centre + here + 8) >> 4);
-    dst[2 * c + 3] = static_cast<uint8_t>((centre + afterNext + 7) >> 4);
-    before = after;
-    here = afterNext;
+  for (; c + kUpsampleChunk < width; c += kUpsampleChunk) {
+    UpsampleChunkH2V2(nearRow + c - 1, farRow + c - 1, dst + 2 * c);
   }
-  if (c < width - 1) {
+  for (; c < width - 1; ++c) {
+    const int32_t before = 3 * nearRow[c - 1] + farRow[c - 1];
+    const int32_t centre = 3 * (3 * nearRow[c] + farRow[c]);
     const int32_t after = 3 * nearRow[c + 1] + farRow[c + 1];
-    const int32_t centre = 3 * here;
     dst[2 * c] = static_cast<uint8_t>((centre + before + 8) >> 4);
     dst[2 * c + 1] = static_cast<uint8_t>((centre + after + 7) >> 4);
-    before = here;
-    here = after;
   }
   const int32_t last = width - 1;
+  const int32_t here = 3 * nearRow[last] + farRow[last];
+  const int32_t before = 3 * nearRow[last - 1] + farRow[last - 1];
   dst[2 * last] = static_cast<uint8_t>((3 * here + before + 8) >> 4);
   dst[2 * last + 1] = static_cast<uint8_t>((4 * here + 7) >> 4);
   return StatusOk;
