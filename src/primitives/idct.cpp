@@ -198,6 +198,35 @@ inline void Idct2Of8(const int32_t* in, Sum out[2]) {
   out[1] = x0 - odd;
 }
 
+// A reduced-size transform: columns, then the kSize resulting rows, each
+// through the kSize-point `Transform` over the `used` inputs (the others
+// taken as zero), descaled by kColumnShift and kRowShift. Column results are
+// kept in 16 bits, saturated, like the full transform's.
+template <int kSize, void (*Transform)(const int32_t*, Sum*), int kColumnShift, int kRowShift>
+void ReducedIdct(const int16_t* coefficients, uint8_t* dst, int32_t dstStep, const uint16_t* quant,
+                 const int* used, int usedCount) {
+  int16_t columns[kSize][8];
+  for (int i = 0; i < usedCount; ++i) {
+    const int u = used[i];
+    int32_t in[8] = {};
+    for (int j = 0; j < usedCount; ++j) {
+      const int v = used[j];
+      in[v] = Dequantise(coefficients[8 * v + u], quant[8 * v + u]);
+    }
+    Sum out[kSize];
+    Transform(in, out);
+    for (int m = 0; m < kSize; ++m) columns[m][u] = SaturateTo16(Descale(out[m], kColumnShift));
+  }
+  for (int m = 0; m < kSize; ++m) {
+    int32_t in[8] = {};
+    for (int i = 0; i < usedCount; ++i) in[used[i]] = columns[m][used[i]];
+    Sum out[kSize];
+    Transform(in, out);
+    uint8_t* row = RowAt(dst, dstStep, m);
+    for (int n = 0; n < kSize; ++n) row[n] = ClampToByte(Descale(out[n], kRowShift) + 128);
+  }
+}
+
 // Single-precision 8-point inverse DCT on the same flow graph, without
 // rounding; result x 2*sqrt(2) relative to T.81's 1-D normalisation.
 inline void Idct8Float(const float* in, float out[8]) {
@@ -273,23 +302,7 @@ int32_t DequantIdct8x8To4x4U8(const int16_t* coefficients, uint8_t* dst, int32_t
                               const uint16_t* quant) {
   if (!coefficients || !dst || !quant) return StatusNullPointer;
   static constexpr int kUsed[7] = {0, 1, 2, 3, 5, 6, 7};
-  // Kept in 16 bits, saturated, like the full transform's column results.
-  int16_t columns[4][8];
-  for (int u : kUsed) {
-    int32_t in[8] = {};
-    for (int v : kUsed) in[v] = Dequantise(coefficients[8 * v + u], quant[8 * v + u]);
-    Sum out[4];
-    Idct4Of8(in, out);
-    for (int m = 0; m < 4; ++m) columns[m][u] = SaturateTo16(Descale(out[m], 12));
-  }
-  for (int m = 0; m < 4; ++m) {
-    int32_t in[8] = {};
-    for (int u : kUsed) in[u] = columns[m][u];
-    Sum out[4];
-    Idct4Of8(in, out);
-    uint8_t* row = RowAt(dst, dstStep, m);
-    for (int n = 0; n < 4; ++n) row[n] = ClampToByte(Descale(out[n], 21) + 128);
-  }
+  ReducedIdct<4, Idct4Of8, 12, 21>(coefficients, dst, dstStep, quant, kUsed, 7);
   return StatusOk;
 }
 
@@ -297,22 +310,7 @@ int32_t DequantIdct8x8To2x2U8(const int16_t* coefficients, uint8_t* dst, int32_t
                               const uint16_t* quant) {
   if (!coefficients || !dst || !quant) return StatusNullPointer;
   static constexpr int kUsed[5] = {0, 1, 3, 5, 7};
-  int16_t columns[2][8];
-  for (int u : kUsed) {
-    int32_t in[8] = {};
-    for (int v : kUsed) in[v] = Dequantise(coefficients[8 * v + u], quant[8 * v + u]);
-    Sum out[2];
-    Idct2Of8(in, out);
-    for (int m = 0; m < 2; ++m) columns[m][u] = SaturateTo16(Descale(out[m], 13));
-  }
-  for (int m = 0; m < 2; ++m) {
-    int32_t in[8] = {};
-    for (int u : kUsed) in[u] = columns[m][u];
-    Sum out[2];
-    Idct2Of8(in, out);
-    uint8_t* row = RowAt(dst, dstStep, m);
-    for (int n = 0; n < 2; ++n) row[n] = ClampToByte(Descale(out[n], 22) + 128);
-  }
+  ReducedIdct<2, Idct2Of8, 13, 22>(coefficients, dst, dstStep, quant, kUsed, 5);
   return StatusOk;
 }
 
