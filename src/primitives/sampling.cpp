@@ -32,15 +32,18 @@ inline void UpsampleChunkH2V2(const uint8_t* nearRow, const uint8_t* farRow, uin
   uint8_t nearIn[kUpsampleChunk + 2], farIn[kUpsampleChunk + 2];
   std::memcpy(nearIn, nearRow, sizeof nearIn);
   std::memcpy(farIn, farRow, sizeof farIn);
-  // The sums are formed per use, not once into an array of
-  // kUpsampleChunk + 2, whose odd length would keep the loop scalar.
+  // Column sums once: the first kUpsampleChunk in one vector loop, the last
+  // two apart (an odd trip count would keep the loop scalar).
+  uint16_t sums[kUpsampleChunk + 2];
+  auto sum = [&](int i) { return static_cast<uint16_t>(3 * nearIn[i] + farIn[i]); };
+  for (int i = 0; i < kUpsampleChunk; ++i) sums[i] = sum(i);
+  sums[kUpsampleChunk] = sum(kUpsampleChunk);
+  sums[kUpsampleChunk + 1] = sum(kUpsampleChunk + 1);
   uint8_t out[2 * kUpsampleChunk];
   for (int i = 0; i < kUpsampleChunk; ++i) {
-    const uint16_t before = static_cast<uint16_t>(3 * nearIn[i] + farIn[i]);
-    const uint16_t centre = static_cast<uint16_t>(3 * (3 * nearIn[i + 1] + farIn[i + 1]));
-    const uint16_t after = static_cast<uint16_t>(3 * nearIn[i + 2] + farIn[i + 2]);
-    out[2 * i] = static_cast<uint8_t>((centre + before + 8) >> 4);
-    out[2 * i + 1] = static_cast<uint8_t>((centre + after + 7) >> 4);
+    const uint16_t centre = static_cast<uint16_t>(3 * sums[i + 1]);
+    out[2 * i] = static_cast<uint8_t>((centre + sums[i] + 8) >> 4);
+    out[2 * i + 1] = static_cast<uint8_t>((centre + sums[i + 2] + 7) >> 4);
   }
   std::memcpy(dst, out, sizeof out);
 }
