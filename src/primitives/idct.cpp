@@ -45,22 +45,33 @@ inline uint8_t* RowAt(uint8_t* dst, int32_t step, int row) {
 // `bias` is added to every output: each one holds the DC term exactly once,
 // so it rides on that term (sums wrap modulo 2^32 alike either way). The
 // column pass passes the rounding constant of its descale here; the row pass
-// rounds in its lookup and passes 0.
+// rounds in RowSampleOf and passes 0.
+//
+// Written in the form vector units take: the rotations are multiplied out so
+// that every product is a 16-bit input times a constant that fits 16 bits (a
+// constant above 32767 is split into 2^15, which becomes a shift, and a
+// remainder), which baseline SSE2 multiplies eight at a time. Sums modulo
+// 2^32 do not depend on how the products are grouped, so this is the flow
+// graph's result bit for bit:
+//   even2 = x2 (2^15 + 10046) + x6 17734,  even6 = x2 17734 - x6 (2^15 + 10045),
+//   a = x1 32139 + x7 6393,  b = x1 6393 - x7 32138,
+//   c = x3 27246 + x5 18205,  d = x5 27246 - x3 18205.
 template <int kNonZero>
-inline void Idct8(const int32_t* in, Sum out[8], Sum bias) {
-  auto at = [in](int k) -> Sum { return k < kNonZero ? AsSum(in[k]) : 0; };
-
-  const Sum x0 = (at(0) << 15) + bias, x4 = at(4) << 15, x2 = at(2), x6 = at(6);
+inline void Idct8(const int16_t* in, Sum out[8], Sum bias) {
+  auto at = [in](int k) -> int16_t { return k < kNonZero ? in[k] : 0; };
+  auto product = [](int16_t x, int16_t k) { return AsSum(int32_t{x} * int32_t{k}); };
+  const Sum x0 = (AsSum(at(0)) << 15) + bias, x4 = AsSum(at(4)) << 15;
+  const int16_t x2 = at(2), x6 = at(6);
   const Sum sum04 = x0 + x4, diff04 = x0 - x4;
-  const Sum rot = (x2 + x6) * 17734;
-  const Sum even2 = rot + x2 * 25080, even6 = rot - x6 * 60547;
+  const Sum even2 = (AsSum(x2) << 15) + product(x2, 10046) + product(x6, 17734);
+  const Sum even6 = product(x2, 17734) - (AsSum(x6) << 15) - product(x6, 10045);
   const Sum e0 = sum04 + even2, e3 = sum04 - even2, e1 = diff04 + even6, e2 = diff04 - even6;
 
-  const Sum x1 = at(1), x3 = at(3), x5 = at(5), x7 = at(7);
-  const Sum rot17 = (x1 + x7) * 6393;
-  const Sum a = rot17 + x1 * 25746, b = rot17 - x7 * 38531;
-  const Sum rot35 = (x3 + x5) * 27246;
-  const Sum c = rot35 - x5 * 9041, d = rot35 - x3 * 45451;
+  const int16_t x1 = at(1), x3 = at(3), x5 = at(5), x7 = at(7);
+  const Sum a = product(x1, 32139) + product(x7, 6393);
+  const Sum b = product(x1, 6393) - product(x7, 32138);
+  const Sum c = product(x3, 27246) + product(x5, 18205);
+  const Sum d = product(x5, 27246) - product(x3, 18205);
   const Sum o0 = AsSum(Descale(a + c, 12)) * 5793;
   const Sum o3 = AsSum(Descale(b + d, 12)) * 5793;
   const Sum ac = a - c, bd = b - d;
@@ -88,54 +99,15 @@ inline void Idct8(const int32_t* in, Sum out[8], Sum bias) {
 template <int kRows>
 inline void IdctColumn(const int16_t* coefficients, const uint16_t* quant, int u,
                        int16_t* columns) {
-  int32_t in[8];
+  int16_t in[8];
   VV_UNROLL
-  for (int v = 0; v < kRows; ++v) in[v] = Dequantise(coefficients[8 * v + u], quant[8 * v + u]);
+  for (int v = 0; v < kRows; ++v) {
+    in[v] = static_cast<int16_t>(Dequantise(coefficients[8 * v + u], quant[8 * v + u]));
+  }
   Sum out[8];
   Idct8<kRows>(in, out, Sum{1} << 11);
   VV_UNROLL
   for (int v = 0; v < 8; ++v) columns[8 * u + v] = SaturateTo16(static_cast<int32_t>(out[v]) >> 12);
-}
-
-// Idct8 for 16-bit inputs and no bias, in the form vector units take: the
-// rotations are multiplied out so that every product is a 16-bit input times
-// a constant that fits 16 bits (a constant above 32767 is split into 2^15,
-// which becomes a shift, and a remainder), which baseline SSE2 multiplies
-// eight at a time. Sums modulo 2^32 do not depend on how the products are
-// grouped, and the two sqrt2 products round the very sums Idct8 rounds, so
-// the outputs are Idct8's bit for bit:
-//   even2 = x2 (2^15 + 10046) + x6 17734,  even6 = x2 17734 - x6 (2^15 + 10045),
-//   a = x1 32139 + x7 6393,  b = x1 6393 - x7 32138,
-//   c = x3 27246 + x5 18205,  d = x5 27246 - x3 18205.
-template <int kNonZero>
-inline void Idct8Of16(const int16_t* in, Sum out[8]) {
-  auto at = [in](int k) -> int16_t { return k < kNonZero ? in[k] : 0; };
-  auto product = [](int16_t x, int16_t k) { return AsSum(int32_t{x} * int32_t{k}); };
-  const Sum x0 = AsSum(at(0)) << 15, x4 = AsSum(at(4)) << 15;
-  const int16_t x2 = at(2), x6 = at(6);
-  const Sum sum04 = x0 + x4, diff04 = x0 - x4;
-  const Sum even2 = (AsSum(x2) << 15) + product(x2, 10046) + product(x6, 17734);
-  const Sum even6 = product(x2, 17734) - (AsSum(x6) << 15) - product(x6, 10045);
-  const Sum e0 = sum04 + even2, e3 = sum04 - even2, e1 = diff04 + even6, e2 = diff04 - even6;
-
-  const int16_t x1 = at(1), x3 = at(3), x5 = at(5), x7 = at(7);
-  const Sum a = product(x1, 32139) + product(x7, 6393);
-  const Sum b = product(x1, 6393) - product(x7, 32138);
-  const Sum c = product(x3, 27246) + product(x5, 18205);
-  const Sum d = product(x5, 27246) - product(x3, 18205);
-  const Sum o0 = AsSum(Descale(a + c, 12)) * 5793;
-  const Sum o3 = AsSum(Descale(b + d, 12)) * 5793;
-  const Sum ac = a - c, bd = b - d;
-  const Sum o1 = ac + bd, o2 = ac - bd;
-
-  out[0] = e0 + o0;
-  out[7] = e0 - o0;
-  out[1] = e1 + o1;
-  out[6] = e1 - o1;
-  out[2] = e2 + o2;
-  out[5] = e2 - o2;
-  out[3] = e3 + o3;
-  out[4] = e3 - o3;
 }
 
 // ClampToByte(Descale(x, 21) + 128) with 16-bit clamps, which vectorise
@@ -159,7 +131,7 @@ inline void IdctRows(const int16_t* columns, uint8_t* dst, int32_t dstStep) {
     VV_UNROLL
     for (int u = 0; u < kColumns; ++u) in[u] = columns[8 * u + y];
     Sum out[8];
-    Idct8Of16<kColumns>(in, out);
+    Idct8<kColumns>(in, out, 0);
     VV_UNROLL
     for (int x = 0; x < 8; ++x) samples[x][y] = RowSampleOf(out[x]);
   }

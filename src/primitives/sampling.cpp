@@ -13,39 +13,41 @@ namespace {
 // vector arithmetic (every sum here stays below 2^12).
 constexpr int32_t kUpsampleChunk = 16;
 
+// The horizontal triangle filter over kUpsampleChunk + 2 values (sample or
+// column-sum) from the column before the first: output pair i is
+// ((3 v[i+1] + v[i] + evenBias) >> shift, (3 v[i+1] + v[i+2] + oddBias) >> shift).
+template <int kShift, int kEvenBias, int kOddBias, typename Value>
+inline void InterpolateChunk(const Value* values, uint8_t* dst) {
+  uint8_t out[2 * kUpsampleChunk];
+  for (int i = 0; i < kUpsampleChunk; ++i) {
+    const uint16_t centre = static_cast<uint16_t>(3 * values[i + 1]);
+    out[2 * i] = static_cast<uint8_t>((centre + values[i] + kEvenBias) >> kShift);
+    out[2 * i + 1] = static_cast<uint8_t>((centre + values[i + 2] + kOddBias) >> kShift);
+  }
+  std::memcpy(dst, out, sizeof out);
+}
+
 // Columns 1..kUpsampleChunk of `src` (which holds kUpsampleChunk + 2
 // samples from the column before the first) into 2 * kUpsampleChunk samples.
 inline void UpsampleChunkH2(const uint8_t* src, uint8_t* dst) {
   uint8_t in[kUpsampleChunk + 2];
   std::memcpy(in, src, sizeof in);
-  uint8_t out[2 * kUpsampleChunk];
-  for (int i = 0; i < kUpsampleChunk; ++i) {
-    const uint16_t centre = static_cast<uint16_t>(3 * in[i + 1]);
-    out[2 * i] = static_cast<uint8_t>((centre + in[i] + 1) >> 2);
-    out[2 * i + 1] = static_cast<uint8_t>((centre + in[i + 2] + 2) >> 2);
-  }
-  std::memcpy(dst, out, sizeof out);
+  InterpolateChunk<2, 1, 2>(in, dst);
 }
 
-// The same for the two-row filter.
+// The same for the two-row filter, over column sums 3 near + far.
 inline void UpsampleChunkH2V2(const uint8_t* nearRow, const uint8_t* farRow, uint8_t* dst) {
   uint8_t nearIn[kUpsampleChunk + 2], farIn[kUpsampleChunk + 2];
   std::memcpy(nearIn, nearRow, sizeof nearIn);
   std::memcpy(farIn, farRow, sizeof farIn);
-  // Column sums once: the first kUpsampleChunk in one vector loop, the last
-  // two apart (an odd trip count would keep the loop scalar).
+  // The first kUpsampleChunk sums in one vector loop, the last two apart
+  // (an odd trip count would keep the loop scalar).
   uint16_t sums[kUpsampleChunk + 2];
   auto sum = [&](int i) { return static_cast<uint16_t>(3 * nearIn[i] + farIn[i]); };
   for (int i = 0; i < kUpsampleChunk; ++i) sums[i] = sum(i);
   sums[kUpsampleChunk] = sum(kUpsampleChunk);
   sums[kUpsampleChunk + 1] = sum(kUpsampleChunk + 1);
-  uint8_t out[2 * kUpsampleChunk];
-  for (int i = 0; i < kUpsampleChunk; ++i) {
-    const uint16_t centre = static_cast<uint16_t>(3 * sums[i + 1]);
-    out[2 * i] = static_cast<uint8_t>((centre + sums[i] + 8) >> 4);
-    out[2 * i + 1] = static_cast<uint8_t>((centre + sums[i + 2] + 7) >> 4);
-  }
-  std::memcpy(dst, out, sizeof out);
+  InterpolateChunk<4, 8, 7>(sums, dst);
 }
 
 }  // namespace
