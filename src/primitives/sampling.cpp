@@ -1,53 +1,41 @@
 #include "primitives/sampling.h"
 
-#include <cstring>
-
 #include "primitives/dispatch.h"
 
 namespace vv {
 namespace {
 
-// Interior columns are done kUpsampleChunk at a time on fixed-size local
-// copies: with the trip count known and no possible overlap between the
-// rows read and the row written, the compiler turns each chunk into 16-bit
-// vector arithmetic (every sum here stays below 2^12).
+// Interior columns are done kUpsampleChunk at a time with fixed trip counts
+// and rows declared not to overlap the output, which the compiler turns into
+// 16-bit vector arithmetic (every sum here stays below 2^12). The values are
+// read straight from the rows, at offsets 0, 1 and 2, and never from a copy
+// just stored: reloading a freshly stored block at another offset stalls the
+// processor's store forwarding for longer than the arithmetic takes.
 constexpr int32_t kUpsampleChunk = 16;
 
-// The horizontal triangle filter over kUpsampleChunk + 2 values (sample or
-// column-sum) from the column before the first: output pair i is
-// ((3 v[i+1] + v[i] + evenBias) >> shift, (3 v[i+1] + v[i+2] + oddBias) >> shift).
+// The triangle filter over kUpsampleChunk + 2 values from the column before
+// the first (value(i) for i = 0 .. kUpsampleChunk + 1): output pair i is
+// ((3 v(i+1) + v(i) + kEvenBias) >> kShift, (3 v(i+1) + v(i+2) + kOddBias) >> kShift).
 template <int kShift, int kEvenBias, int kOddBias, typename Value>
-inline void InterpolateChunk(const Value* values, uint8_t* dst) {
-  uint8_t out[2 * kUpsampleChunk];
+inline void InterpolateChunk(Value value, uint8_t* __restrict dst) {
   for (int i = 0; i < kUpsampleChunk; ++i) {
-    const uint16_t centre = static_cast<uint16_t>(3 * values[i + 1]);
-    out[2 * i] = static_cast<uint8_t>((centre + values[i] + kEvenBias) >> kShift);
-    out[2 * i + 1] = static_cast<uint8_t>((centre + values[i + 2] + kOddBias) >> kShift);
+    const uint16_t centre = static_cast<uint16_t>(3 * value(i + 1));
+    dst[2 * i] = static_cast<uint8_t>((centre + value(i) + kEvenBias) >> kShift);
+    dst[2 * i + 1] = static_cast<uint8_t>((centre + value(i + 2) + kOddBias) >> kShift);
   }
-  std::memcpy(dst, out, sizeof out);
 }
 
 // Columns 1..kUpsampleChunk of `src` (which holds kUpsampleChunk + 2
 // samples from the column before the first) into 2 * kUpsampleChunk samples.
-inline void UpsampleChunkH2(const uint8_t* src, uint8_t* dst) {
-  uint8_t in[kUpsampleChunk + 2];
-  std::memcpy(in, src, sizeof in);
-  InterpolateChunk<2, 1, 2>(in, dst);
+inline void UpsampleChunkH2(const uint8_t* __restrict src, uint8_t* __restrict dst) {
+  InterpolateChunk<2, 1, 2>([src](int i) { return static_cast<uint16_t>(src[i]); }, dst);
 }
 
 // The same for the two-row filter, over column sums 3 near + far.
-inline void UpsampleChunkH2V2(const uint8_t* nearRow, const uint8_t* farRow, uint8_t* dst) {
-  uint8_t nearIn[kUpsampleChunk + 2], farIn[kUpsampleChunk + 2];
-  std::memcpy(nearIn, nearRow, sizeof nearIn);
-  std::memcpy(farIn, farRow, sizeof farIn);
-  // The first kUpsampleChunk sums in one vector loop, the last two apart
-  // (an odd trip count would keep the loop scalar).
-  uint16_t sums[kUpsampleChunk + 2];
-  auto sum = [&](int i) { return static_cast<uint16_t>(3 * nearIn[i] + farIn[i]); };
-  for (int i = 0; i < kUpsampleChunk; ++i) sums[i] = sum(i);
-  sums[kUpsampleChunk] = sum(kUpsampleChunk);
-  sums[kUpsampleChunk + 1] = sum(kUpsampleChunk + 1);
-  InterpolateChunk<4, 8, 7>(sums, dst);
+inline void UpsampleChunkH2V2(const uint8_t* __restrict nearRow, const uint8_t* __restrict farRow,
+                              uint8_t* __restrict dst) {
+  InterpolateChunk<4, 8, 7>(
+      [nearRow, farRow](int i) { return static_cast<uint16_t>(3 * nearRow[i] + farRow[i]); }, dst);
 }
 
 }  // namespace
