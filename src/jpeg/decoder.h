@@ -302,6 +302,12 @@ class CJPEGDecoder {
   int32_t DecodeScanInterleavedRows(bool planar);
   int32_t DecodeDcScanAllComponents();
   int32_t DecodeProgressiveSingle(bool dcScan);
+  // Walks the blocks of scanComponent that a single-component scan codes,
+  // in its order, with the restart step and the window top-up before each;
+  // decodeBlock(block, &marker word) decodes one and returns its primitive
+  // status. -2 when a block fails or the state cannot be reset.
+  template <typename DecodeBlock>
+  int32_t DecodeComponentBlocks(DecodeBlock decodeBlock);
   int32_t OutputLosslessImage();
   int32_t CoefficientOffset(int32_t component) const;
 };

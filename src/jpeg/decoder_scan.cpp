@@ -252,21 +252,9 @@ int32_t CJPEGDecoder::DecodeMcuRow(int16_t* rowCoefficients, int32_t rowValues) 
   return result;
 }
 
-int32_t CJPEGDecoder::DecodeScanSingle() {
-  // A frame whose first scan was interleaved has a buffer of one MCU row;
-  // a single-component scan would need the whole image, so such mixed
-  // frames are refused instead of growing the buffer in mid-frame.
-  if (coefficientRows != mcusDown) return -1;
-  componentsDone += scanComponentCount;
-  ++scanCount;
-  if (huffmanState.Reset() != 0) return -2;
-  marker = 0;
-  int32_t status = PrepareSequentialTables();
-  if (status != 0) return status;
-  CJPEGColorComponent& component = components[scanComponent];
-  const CJPEGDecoderHuffmanTable& dc = dcTables[component.dcSelector];
-  const CJPEGDecoderHuffmanTable& ac = acTables[component.acSelector];
-  if (!TableUsable(dc) || !TableUsable(ac)) return -7;
+template <typename DecodeBlock>
+int32_t CJPEGDecoder::DecodeComponentBlocks(DecodeBlock decodeBlock) {
+  const CJPEGColorComponent& component = components[scanComponent];
   int16_t* base = reinterpret_cast<int16_t*>(coefficients.data) + CoefficientOffset(scanComponent);
   const int32_t h = component.hSampling;
   const int32_t v = component.vSampling;
@@ -284,16 +272,35 @@ int32_t CJPEGDecoder::DecodeScanSingle() {
           base + ((static_cast<int64_t>(row) * mcusAcross + column) * blocksPerMcu + y * h + x) * 64;
       TopUpInput();
       uint32_t met = static_cast<uint32_t>(marker);
-      const int32_t result =
-          DecodeHuffmanBlock8x8(input.buffer, input.size, &input.position, block,
-                                &component.lastDc, &met, dc.decodeSpec, ac.decodeSpec,
-                                huffmanState.state);
+      const int32_t result = decodeBlock(block, &met);
       marker = static_cast<int32_t>(met);
       if (result < 0) return -2;
       --restartsLeft;
     }
   }
   return 0;
+}
+
+int32_t CJPEGDecoder::DecodeScanSingle() {
+  // A frame whose first scan was interleaved has a buffer of one MCU row;
+  // a single-component scan would need the whole image, so such mixed
+  // frames are refused instead of growing the buffer in mid-frame.
+  if (coefficientRows != mcusDown) return -1;
+  componentsDone += scanComponentCount;
+  ++scanCount;
+  if (huffmanState.Reset() != 0) return -2;
+  marker = 0;
+  int32_t status = PrepareSequentialTables();
+  if (status != 0) return status;
+  CJPEGColorComponent& component = components[scanComponent];
+  const CJPEGDecoderHuffmanTable& dc = dcTables[component.dcSelector];
+  const CJPEGDecoderHuffmanTable& ac = acTables[component.acSelector];
+  if (!TableUsable(dc) || !TableUsable(ac)) return -7;
+  return DecodeComponentBlocks([&](int16_t* block, uint32_t* met) {
+    return DecodeHuffmanBlock8x8(input.buffer, input.size, &input.position, block,
+                                 &component.lastDc, met, dc.decodeSpec, ac.decodeSpec,
+                                 huffmanState.state);
+  });
 }
 
 int32_t CJPEGDecoder::DecodeScanProgressive() {
@@ -352,41 +359,19 @@ int32_t CJPEGDecoder::DecodeProgressiveSingle(bool dcScan) {
   const CJPEGDecoderHuffmanTable& table =
       dcScan ? dcTables[component.dcSelector] : acTables[component.acSelector];
   if ((!dcScan || Ah == 0) && !TableUsable(table)) return -7;
-  int16_t* base = reinterpret_cast<int16_t*>(coefficients.data) + CoefficientOffset(scanComponent);
-  const int32_t h = component.hSampling;
-  const int32_t v = component.vSampling;
-  const int32_t blocksAcross = ((width * h + maxHSampling - 1) / maxHSampling + 7) / 8;
-  const int32_t blocksDown = ((height * v + maxVSampling - 1) / maxVSampling + 7) / 8;
-  for (int32_t by = 0; by < blocksDown; ++by) {
-    const int32_t row = by / v, y = by % v;
-    for (int32_t bx = 0; bx < blocksAcross; ++bx) {
-      const int32_t column = bx / h, x = bx % h;
-      bool restarted = false;
-      if (RestartIfDue(&restarted) != 0) return -2;
-      int16_t* block =
-          base + ((static_cast<int64_t>(row) * mcusAcross + column) * blocksPerMcu + y * h + x) * 64;
-      TopUpInput();
-      uint32_t met = static_cast<uint32_t>(marker);
-      int32_t result = 0;
-      if (dcScan) {
-        result = Ah != 0 ? DecodeHuffmanDcRefine(input.buffer, input.size, &input.position, block,
-                                                 &met, Al, huffmanState.state)
-                         : DecodeHuffmanDcFirst(input.buffer, input.size, &input.position, block,
-                                                &component.lastDc, &met, Al, table.decodeSpec,
-                                                huffmanState.state);
-      } else if (Ah != 0) {
-        result = DecodeHuffmanAcRefine(input.buffer, input.size, &input.position, block, &met, Ss,
-                                       Se, Al, table.decodeSpec, huffmanState.state);
-      } else {
-        result = DecodeHuffmanAcFirst(input.buffer, input.size, &input.position, block, &met, Ss,
-                                      Se, Al, table.decodeSpec, huffmanState.state);
-      }
-      marker = static_cast<int32_t>(met);
-      if (result < 0) return -2;
-      --restartsLeft;
+  return DecodeComponentBlocks([&](int16_t* block, uint32_t* met) {
+    if (dcScan) {
+      return Ah != 0 ? DecodeHuffmanDcRefine(input.buffer, input.size, &input.position, block, met,
+                                             Al, huffmanState.state)
+                     : DecodeHuffmanDcFirst(input.buffer, input.size, &input.position, block,
+                                            &component.lastDc, met, Al, table.decodeSpec,
+                                            huffmanState.state);
     }
-  }
-  return 0;
+    return Ah != 0 ? DecodeHuffmanAcRefine(input.buffer, input.size, &input.position, block, met,
+                                           Ss, Se, Al, table.decodeSpec, huffmanState.state)
+                   : DecodeHuffmanAcFirst(input.buffer, input.size, &input.position, block, met,
+                                          Ss, Se, Al, table.decodeSpec, huffmanState.state);
+  });
 }
 
 int32_t CJPEGDecoder::DecodeLosslessSingle() {

@@ -26,7 +26,7 @@ constexpr ByteTable MakeByteTable(Entry entry) {
 constexpr int32_t Fix16(double k) { return static_cast<int32_t>(k * 65536.0 + 0.5); }
 
 // Saturation to 0..255 by lookup. Every conversion here lands in
-// -277..535 before clamping (video-range blue is the widest; checked below), so
+// -227..480 before clamping (full-range blue is the widest; checked below), so
 // an offset of 384 into 1024 entries covers all of them with room to spare.
 constexpr int kSaturateOffset = 384;
 struct SaturateTable {
@@ -42,19 +42,6 @@ constexpr SaturateTable MakeSaturateTable() {
 }
 constexpr SaturateTable kSaturate = MakeSaturateTable();
 inline uint8_t Saturate(int32_t v) { return kSaturate.at[v + kSaturateOffset]; }
-
-// The same saturation with the result already moved to byte 0, 1 or 2 of a
-// 32-bit pixel, which spares the shifts when a pixel is assembled.
-struct ShiftedSaturateTable {
-  uint32_t at[1024];
-};
-constexpr ShiftedSaturateTable MakeShiftedSaturateTable(int shift) {
-  ShiftedSaturateTable table{};
-  for (int i = 0; i < 1024; ++i) table.at[i] = static_cast<uint32_t>(kSaturate.at[i]) << shift;
-  return table;
-}
-constexpr ShiftedSaturateTable kSaturateShifted[3] = {
-    MakeShiftedSaturateTable(0), MakeShiftedSaturateTable(8), MakeShiftedSaturateTable(16)};
 
 // Byte order fixed, whatever the host's: byte 0 is the low byte of `word`.
 inline void StoreLittleEndian32(uint8_t* p, uint32_t word) {
@@ -78,14 +65,6 @@ constexpr ByteTable kCbB = MakeByteTable([](int i) { return (Fix16(1.772) * (i -
 constexpr ByteTable kCrG = MakeByteTable([](int i) { return -Fix16(0.71414) * (i - 128); });
 constexpr ByteTable kCbG = MakeByteTable([](int i) { return -Fix16(0.34414) * (i - 128) + 32768; });
 
-// Video-range decoding: each product of the integer formula is one table, the
-// rounding constant rides on the luma table.
-constexpr ByteTable kVideoY = MakeByteTable([](int i) { return 76282 * (i - 16) + 32768; });
-constexpr ByteTable kVideoCrR = MakeByteTable([](int i) { return 104593 * (i - 128); });
-constexpr ByteTable kVideoCbG = MakeByteTable([](int i) { return -25689 * (i - 128); });
-constexpr ByteTable kVideoCrG = MakeByteTable([](int i) { return -53279 * (i - 128); });
-constexpr ByteTable kVideoCbB = MakeByteTable([](int i) { return 132184 * (i - 128); });
-
 // JFIF encoding, one table per product term. The 0.5 table serves both B->Cb
 // and R->Cr and carries the chroma offset 128 << 16 plus a bias of 32767
 // (one less than a half, so that pure blue or red reaches 255 and no more);
@@ -106,14 +85,6 @@ static_assert(InSaturateRange(0 + kCrR[0]) && InSaturateRange(255 + kCrR[255]) &
                   InSaturateRange(0 + ((kCbG[255] + kCrG[255]) >> 16)) &&
                   InSaturateRange(255 + ((kCbG[0] + kCrG[0]) >> 16)),
               "full-range results outside the saturation table");
-static_assert(InSaturateRange((kVideoY[0] + kVideoCbB[0]) >> 16) &&
-                  InSaturateRange((kVideoY[255] + kVideoCbB[255]) >> 16) &&
-                  InSaturateRange((kVideoY[0] + kVideoCrR[0]) >> 16) &&
-                  InSaturateRange((kVideoY[255] + kVideoCrR[255]) >> 16) &&
-                  InSaturateRange((kVideoY[0] + kVideoCbG[255] + kVideoCrG[255]) >> 16) &&
-                  InSaturateRange((kVideoY[255] + kVideoCbG[0] + kVideoCrG[0]) >> 16),
-              "video-range results outside the saturation table");
-
 bool AnyNull(const uint8_t* const* planes, int count) {
   for (int i = 0; i < count; ++i) {
     if (planes[i] == nullptr) return true;
@@ -167,34 +138,76 @@ int32_t FullRangeToPixels(const uint8_t* const src[3], int32_t srcStep, uint8_t*
   return StatusOk;
 }
 
-// One video-range pixel as a 32-bit word. Sums are formed at pointer width
-// so that they index the tables without a widening step (the values fit in
-// 32 bits either way, so the results are those of 32-bit arithmetic).
-// Every table of the video-range conversion in one object: position
-// independent code then reaches all of them from a single base register
-// instead of forming each table's address anew inside the loop.
-struct VideoRangeTables {
-  ByteTable y, crR, cbG, crG, cbB;
-  ShiftedSaturateTable saturate[3];
-};
-constexpr VideoRangeTables kVideoTables{kVideoY, kVideoCrR, kVideoCbG, kVideoCrG, kVideoCbB,
-                                        {kSaturateShifted[0], kSaturateShifted[1], kSaturateShifted[2]}};
+// Video-range conversion in a form the compiler turns into vector code.
+// Each coefficient of the integer formula is split into a multiple of 2^16
+// and a remainder that fits a signed 16-bit factor, e.g.
+//   76282 = 2^16 + 10746,  104593 = 2 * 2^16 - 26479,
+//   53279 = 2^16 - 12257,  132184 = 2 * 2^16 + 1112,
+// so that (sum of products + 32768) >> 16 equals the whole multiples added
+// to (sum of remainder products + 32768) >> 16 exactly (a multiple of 2^16
+// passes through the floor unchanged). The remainders are 16 x 16-bit
+// products, which baseline SSE2 multiplies eight at a time; table lookups
+// could not be vectorised at all.
+constexpr int32_t kVideoChunk = 16;  // pixels per vector step
 
-// One video-range pixel as a 32-bit word. Sums are formed at pointer width
-// so that they index the tables without a widening step (the values fit in
-// 32 bits either way, so the results are those of 32-bit arithmetic).
-template <int RedShift, int BlueShift>
-inline uint32_t VideoRangePixel(const VideoRangeTables& t, intptr_t luma, intptr_t cb, intptr_t cr,
-                                uint32_t alphaBits) {
-  const intptr_t y = t.y.at[luma];
-  return t.saturate[RedShift / 8].at[((y + t.crR.at[cr]) >> 16) + kSaturateOffset] |
-         t.saturate[1].at[((y + t.cbG.at[cb] + t.crG.at[cr]) >> 16) + kSaturateOffset] |
-         t.saturate[BlueShift / 8].at[((y + t.cbB.at[cb]) >> 16) + kSaturateOffset] | alphaBits;
+// The three components of one pixel before packing. The whole multiples
+// stay in 16-bit lanes (results lie in -277..535), only the remainders'
+// sums need 32 bits; the clamps are then 16-bit minimum and maximum.
+inline int16_t ClampVideo(int32_t v) {
+  const int16_t w = static_cast<int16_t>(v);
+  return w < 0 ? 0 : w > 255 ? 255 : w;
 }
 
-// Pixels are assembled in a register and stored as one 32-bit word, two per
-// step of the loop; red and blue positions are template arguments so that
-// the table choice is made at compile time.
+struct VideoRgb {
+  uint8_t r, g, b;
+};
+
+inline VideoRgb VideoRangeComponents(int32_t luma, int32_t cb, int32_t cr) {
+  const int16_t y = static_cast<int16_t>(luma - 16);
+  const int16_t u = static_cast<int16_t>(cb - 128);
+  const int16_t v = static_cast<int16_t>(cr - 128);
+  const int32_t common = int32_t{y} * 10746 + 32768;
+  const int16_t r = static_cast<int16_t>((common + int32_t{v} * -26479) >> 16);
+  const int16_t g = static_cast<int16_t>((common + int32_t{u} * -25689 + int32_t{v} * 12257) >> 16);
+  const int16_t b = static_cast<int16_t>((common + int32_t{u} * 1112) >> 16);
+  return {static_cast<uint8_t>(ClampVideo(y + 2 * v + r)), static_cast<uint8_t>(ClampVideo(y - v + g)),
+          static_cast<uint8_t>(ClampVideo(y + 2 * u + b))};
+}
+
+template <int RedShift, int BlueShift>
+inline uint32_t VideoRangePixel(int32_t luma, int32_t cb, int32_t cr, uint32_t alphaBits) {
+  const VideoRgb c = VideoRangeComponents(luma, cb, cr);
+  return uint32_t{c.r} << RedShift | uint32_t{c.g} << 8 | uint32_t{c.b} << BlueShift | alphaBits;
+}
+
+// kVideoChunk pixels. The samples are copied into locals first so that the
+// compiler knows the stores cannot reach them and vectorises without
+// run-time overlap checks.
+template <int RedShift, int BlueShift>
+inline void VideoRangeChunk(const uint8_t* yIn, const uint8_t* cbIn, const uint8_t* crIn,
+                            uint8_t* out, uint8_t alpha) {
+  uint8_t y[kVideoChunk], cb[kVideoChunk], cr[kVideoChunk];
+  std::memcpy(y, yIn, kVideoChunk);
+  std::memcpy(cb, cbIn, kVideoChunk);
+  std::memcpy(cr, crIn, kVideoChunk);
+  uint8_t r[kVideoChunk], g[kVideoChunk], b[kVideoChunk];
+  for (int i = 0; i < kVideoChunk; ++i) {
+    const VideoRgb c = VideoRangeComponents(y[i], cb[i], cr[i]);
+    r[i] = c.r;
+    g[i] = c.g;
+    b[i] = c.b;
+  }
+  uint32_t pixels[kVideoChunk];
+  const uint32_t alphaBits = uint32_t{alpha} << 24;
+  for (int i = 0; i < kVideoChunk; ++i) {
+    pixels[i] = uint32_t{r[i]} << RedShift | uint32_t{g[i]} << 8 | uint32_t{b[i]} << BlueShift | alphaBits;
+  }
+#if !((defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__) || defined(_WIN32))
+  for (uint32_t& pixel : pixels) pixel = __builtin_bswap32(pixel);
+#endif
+  std::memcpy(out, pixels, sizeof pixels);
+}
+
 template <int RedShift, int BlueShift>
 int32_t VideoRangeToPixels(const uint8_t* const src[3], int32_t srcStep, uint8_t* dst,
                            int32_t dstStep, ImageSize size, uint8_t alpha) {
@@ -205,20 +218,14 @@ int32_t VideoRangeToPixels(const uint8_t* const src[3], int32_t srcStep, uint8_t
   const uint8_t* crRow = src[2];
   const uint32_t alphaBits = static_cast<uint32_t>(alpha) << 24;
   const int32_t width = size.width;
-  const VideoRangeTables& tables = kVideoTables;
   for (int32_t row = 0; row < size.height; ++row) {
-    uint8_t* out = dst;
     int32_t x = 0;
-    for (; x + 1 < width; x += 2, out += 8) {
-      const uint32_t first =
-          VideoRangePixel<RedShift, BlueShift>(tables, yRow[x], cbRow[x], crRow[x], alphaBits);
-      const uint32_t second =
-          VideoRangePixel<RedShift, BlueShift>(tables, yRow[x + 1], cbRow[x + 1], crRow[x + 1], alphaBits);
-      StoreLittleEndian32(out, first);
-      StoreLittleEndian32(out + 4, second);
+    for (; x + kVideoChunk <= width; x += kVideoChunk) {
+      VideoRangeChunk<RedShift, BlueShift>(yRow + x, cbRow + x, crRow + x, dst + 4 * x, alpha);
     }
-    if (x < width) {
-      StoreLittleEndian32(out, VideoRangePixel<RedShift, BlueShift>(tables, yRow[x], cbRow[x], crRow[x], alphaBits));
+    for (; x < width; ++x) {
+      StoreLittleEndian32(dst + 4 * x,
+                          VideoRangePixel<RedShift, BlueShift>(yRow[x], cbRow[x], crRow[x], alphaBits));
     }
     yRow += srcStep;
     cbRow += srcStep;

@@ -355,6 +355,26 @@ int32_t AcRefine(BitReader& r, int16_t* coefficients, int32_t ss, int32_t se, in
   return StatusOk;
 }
 
+// A progressive AC band: the argument checks shared by the first and the
+// refinement scans, then `body` on the loaded reader.
+using BandBody = int32_t(BitReader&, int16_t*, int32_t, int32_t, int32_t, const HuffmanDecodeSpec*);
+int32_t DecodeBand(BandBody* body, const uint8_t* src, int32_t length, int32_t* offset,
+                   int16_t* coefficients, uint32_t* marker, int32_t ss, int32_t se, int32_t al,
+                   const HuffmanDecodeSpec* acSpec, HuffmanDecodeState* state) {
+  if (src == nullptr || offset == nullptr || coefficients == nullptr || marker == nullptr ||
+      acSpec == nullptr || state == nullptr)
+    return StatusNullPointer;
+  if (length < 1) return StatusSizeError;
+  int32_t status = CheckBand(ss, se, al);
+  if (status == StatusOk) status = CheckPositionAndState(length, offset, state);
+  if (status != StatusOk) return status;
+
+  BitReader r = LoadReader(src, length, offset, marker, state);
+  status = body(r, coefficients, ss, se, al, acSpec);
+  StoreReader(r, offset, marker, state);
+  return status;
+}
+
 // One lossless difference per T.81 H.1.2.2.
 VV_ALWAYS_INLINE int32_t LosslessDiff(BitReader& r, const HuffmanDecodeSpec* spec, int16_t* out) {
   int32_t s;
@@ -442,36 +462,14 @@ int32_t DecodeHuffmanAcFirst(const uint8_t* src, int32_t length, int32_t* offset
                              int16_t* coefficients, uint32_t* marker, int32_t ss, int32_t se,
                              int32_t al, const HuffmanDecodeSpec* acSpec,
                              HuffmanDecodeState* state) {
-  if (src == nullptr || offset == nullptr || coefficients == nullptr || marker == nullptr ||
-      acSpec == nullptr || state == nullptr)
-    return StatusNullPointer;
-  if (length < 1) return StatusSizeError;
-  int32_t status = CheckBand(ss, se, al);
-  if (status == StatusOk) status = CheckPositionAndState(length, offset, state);
-  if (status != StatusOk) return status;
-
-  BitReader r = LoadReader(src, length, offset, marker, state);
-  status = AcFirst(r, coefficients, ss, se, al, acSpec);
-  StoreReader(r, offset, marker, state);
-  return status;
+  return DecodeBand(AcFirst, src, length, offset, coefficients, marker, ss, se, al, acSpec, state);
 }
 
 int32_t DecodeHuffmanAcRefine(const uint8_t* src, int32_t length, int32_t* offset,
                               int16_t* coefficients, uint32_t* marker, int32_t ss, int32_t se,
                               int32_t al, const HuffmanDecodeSpec* acSpec,
                               HuffmanDecodeState* state) {
-  if (src == nullptr || offset == nullptr || coefficients == nullptr || marker == nullptr ||
-      acSpec == nullptr || state == nullptr)
-    return StatusNullPointer;
-  if (length < 1) return StatusSizeError;
-  int32_t status = CheckBand(ss, se, al);
-  if (status == StatusOk) status = CheckPositionAndState(length, offset, state);
-  if (status != StatusOk) return status;
-
-  BitReader r = LoadReader(src, length, offset, marker, state);
-  status = AcRefine(r, coefficients, ss, se, al, acSpec);
-  StoreReader(r, offset, marker, state);
-  return status;
+  return DecodeBand(AcRefine, src, length, offset, coefficients, marker, ss, se, al, acSpec, state);
 }
 
 int32_t DecodeHuffmanLosslessDiff(const uint8_t* src, int32_t length, int32_t* offset, int16_t* out,

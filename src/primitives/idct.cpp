@@ -11,27 +11,6 @@ inline uint8_t ClampToByte(int32_t v) {
   return static_cast<uint8_t>(v);
 }
 
-// ClampToByte(v + 128) for every v that a 32-bit value shifted right by 21
-// can give (-1024..1023), indexed by the same shift done unsigned (so the
-// negative half sits at 1024..2047): the row pass of the 8x8 forms then
-// descales, level-shifts and clamps with one lookup, no branch and no
-// sign extension of the index.
-struct RowClampTable {
-  uint8_t at[2048];
-};
-constexpr RowClampTable MakeRowClampTable() {
-  RowClampTable table{};
-  for (int i = 0; i < 2048; ++i) {
-    const int v = (i < 1024 ? i : i - 2048) + 128;
-    table.at[i] = static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
-  }
-  return table;
-}
-constexpr RowClampTable kRowClamp = MakeRowClampTable();
-
-// ClampToByte(Descale(x, 21) + 128), bit for bit.
-inline uint8_t DescaleRowToByte(Sum x) { return kRowClamp.at[(x + (Sum{1} << 20)) >> 21]; }
-
 // One add and one rarely taken branch on the common path.
 inline int16_t SaturateTo16(int32_t v) {
   if (static_cast<uint32_t>(v) + 32768u > 65535u) v = v < 0 ? -32768 : 32767;
@@ -66,22 +45,33 @@ inline uint8_t* RowAt(uint8_t* dst, int32_t step, int row) {
 // `bias` is added to every output: each one holds the DC term exactly once,
 // so it rides on that term (sums wrap modulo 2^32 alike either way). The
 // column pass passes the rounding constant of its descale here; the row pass
-// rounds in its lookup and passes 0.
+// rounds in RowSampleOf and passes 0.
+//
+// Written in the form vector units take: the rotations are multiplied out so
+// that every product is a 16-bit input times a constant that fits 16 bits (a
+// constant above 32767 is split into 2^15, which becomes a shift, and a
+// remainder), which baseline SSE2 multiplies eight at a time. Sums modulo
+// 2^32 do not depend on how the products are grouped, so this is the flow
+// graph's result bit for bit:
+//   even2 = x2 (2^15 + 10046) + x6 17734,  even6 = x2 17734 - x6 (2^15 + 10045),
+//   a = x1 32139 + x7 6393,  b = x1 6393 - x7 32138,
+//   c = x3 27246 + x5 18205,  d = x5 27246 - x3 18205.
 template <int kNonZero>
-inline void Idct8(const int32_t* in, Sum out[8], Sum bias) {
-  auto at = [in](int k) -> Sum { return k < kNonZero ? AsSum(in[k]) : 0; };
-
-  const Sum x0 = (at(0) << 15) + bias, x4 = at(4) << 15, x2 = at(2), x6 = at(6);
+inline void Idct8(const int16_t* in, Sum out[8], Sum bias) {
+  auto at = [in](int k) -> int16_t { return k < kNonZero ? in[k] : 0; };
+  auto product = [](int16_t x, int16_t k) { return AsSum(int32_t{x} * int32_t{k}); };
+  const Sum x0 = (AsSum(at(0)) << 15) + bias, x4 = AsSum(at(4)) << 15;
+  const int16_t x2 = at(2), x6 = at(6);
   const Sum sum04 = x0 + x4, diff04 = x0 - x4;
-  const Sum rot = (x2 + x6) * 17734;
-  const Sum even2 = rot + x2 * 25080, even6 = rot - x6 * 60547;
+  const Sum even2 = (AsSum(x2) << 15) + product(x2, 10046) + product(x6, 17734);
+  const Sum even6 = product(x2, 17734) - (AsSum(x6) << 15) - product(x6, 10045);
   const Sum e0 = sum04 + even2, e3 = sum04 - even2, e1 = diff04 + even6, e2 = diff04 - even6;
 
-  const Sum x1 = at(1), x3 = at(3), x5 = at(5), x7 = at(7);
-  const Sum rot17 = (x1 + x7) * 6393;
-  const Sum a = rot17 + x1 * 25746, b = rot17 - x7 * 38531;
-  const Sum rot35 = (x3 + x5) * 27246;
-  const Sum c = rot35 - x5 * 9041, d = rot35 - x3 * 45451;
+  const int16_t x1 = at(1), x3 = at(3), x5 = at(5), x7 = at(7);
+  const Sum a = product(x1, 32139) + product(x7, 6393);
+  const Sum b = product(x1, 6393) - product(x7, 32138);
+  const Sum c = product(x3, 27246) + product(x5, 18205);
+  const Sum d = product(x5, 27246) - product(x3, 18205);
   const Sum o0 = AsSum(Descale(a + c, 12)) * 5793;
   const Sum o3 = AsSum(Descale(b + d, 12)) * 5793;
   const Sum ac = a - c, bd = b - d;
@@ -104,32 +94,51 @@ inline void Idct8(const int32_t* in, Sum out[8], Sum bias) {
 // clamped sample and not as a wrapped one; a column with nothing but its DC
 // gives DC << 3 in every row, which is what the flow graph computes too.
 // Rows second: (x + 2^20) >> 21, + 128, clamped.
-// Column u of the column pass, from its first kRows coefficients.
+// Column u of the column pass, from its first kRows coefficients, into
+// columns[8u .. 8u + 7] (column after column, for the row pass's lanes).
 template <int kRows>
 inline void IdctColumn(const int16_t* coefficients, const uint16_t* quant, int u,
                        int16_t* columns) {
-  int32_t in[8];
+  int16_t in[8];
   VV_UNROLL
-  for (int v = 0; v < kRows; ++v) in[v] = Dequantise(coefficients[8 * v + u], quant[8 * v + u]);
+  for (int v = 0; v < kRows; ++v) {
+    in[v] = static_cast<int16_t>(Dequantise(coefficients[8 * v + u], quant[8 * v + u]));
+  }
   Sum out[8];
   Idct8<kRows>(in, out, Sum{1} << 11);
   VV_UNROLL
-  for (int v = 0; v < 8; ++v) columns[8 * v + u] = SaturateTo16(static_cast<int32_t>(out[v]) >> 12);
+  for (int v = 0; v < 8; ++v) columns[8 * u + v] = SaturateTo16(static_cast<int32_t>(out[v]) >> 12);
 }
 
-// The row pass over the column results, of which the first kColumns of
-// each row are read.
+// ClampToByte(Descale(x, 21) + 128) with 16-bit clamps, which vectorise
+// (the descaled value lies in -1024..1023).
+inline int16_t RowSampleOf(Sum x) {
+  const int16_t v = static_cast<int16_t>((static_cast<int32_t>(x + (Sum{1} << 20)) >> 21) + 128);
+  return v < 0 ? 0 : v > 255 ? 255 : v;
+}
+
+// The row pass over the column results (stored column after column), of
+// which the first kColumns columns are read. The eight rows are the lanes of
+// the computation, since the results of one column lie side by side; the
+// samples come out column after column and are put into rows at the end.
+// They stay 16-bit until then so that the compiler works in full 16-byte
+// vectors (with bytes it picks 8-byte ones and splits every 32-bit sum).
 template <int kColumns>
 inline void IdctRows(const int16_t* columns, uint8_t* dst, int32_t dstStep) {
+  int16_t samples[8][8];  // [x][y]
   for (int y = 0; y < 8; ++y) {
-    int32_t in[8];
+    int16_t in[8];
     VV_UNROLL
-    for (int u = 0; u < kColumns; ++u) in[u] = columns[8 * y + u];
-    uint8_t* row = RowAt(dst, dstStep, y);
+    for (int u = 0; u < kColumns; ++u) in[u] = columns[8 * u + y];
     Sum out[8];
     Idct8<kColumns>(in, out, 0);
     VV_UNROLL
-    for (int x = 0; x < 8; ++x) row[x] = DescaleRowToByte(out[x]);
+    for (int x = 0; x < 8; ++x) samples[x][y] = RowSampleOf(out[x]);
+  }
+  for (int y = 0; y < 8; ++y) {
+    uint8_t* row = RowAt(dst, dstStep, y);
+    VV_UNROLL
+    for (int x = 0; x < 8; ++x) row[x] = static_cast<uint8_t>(samples[x][y]);
   }
 }
 
@@ -148,7 +157,7 @@ void Idct8x8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep, const u
     if ((lowBits | highBits) == 0) {
       const int16_t dc = SaturateTo16(Dequantise(coefficients[u], quant[u]) * 8);
       VV_UNROLL
-      for (int v = 0; v < 8; ++v) columns[8 * v + u] = dc;
+      for (int v = 0; v < 8; ++v) columns[8 * u + v] = dc;
     } else if (kNonZero > 4 && highBits == 0) {
       // Zero terms change no sum, so the shorter form is bit-equal.
       IdctColumn<kLowRows>(coefficients, quant, u, columns);
@@ -196,6 +205,35 @@ inline void Idct2Of8(const int32_t* in, Sum out[2]) {
                   AsSum(in[7]) * 11812;
   out[0] = x0 + odd;
   out[1] = x0 - odd;
+}
+
+// A reduced-size transform: columns, then the kSize resulting rows, each
+// through the kSize-point `Transform` over the `used` inputs (the others
+// taken as zero), descaled by kColumnShift and kRowShift. Column results are
+// kept in 16 bits, saturated, like the full transform's.
+template <int kSize, void (*Transform)(const int32_t*, Sum*), int kColumnShift, int kRowShift>
+void ReducedIdct(const int16_t* coefficients, uint8_t* dst, int32_t dstStep, const uint16_t* quant,
+                 const int* used, int usedCount) {
+  int16_t columns[kSize][8];
+  for (int i = 0; i < usedCount; ++i) {
+    const int u = used[i];
+    int32_t in[8] = {};
+    for (int j = 0; j < usedCount; ++j) {
+      const int v = used[j];
+      in[v] = Dequantise(coefficients[8 * v + u], quant[8 * v + u]);
+    }
+    Sum out[kSize];
+    Transform(in, out);
+    for (int m = 0; m < kSize; ++m) columns[m][u] = SaturateTo16(Descale(out[m], kColumnShift));
+  }
+  for (int m = 0; m < kSize; ++m) {
+    int32_t in[8] = {};
+    for (int i = 0; i < usedCount; ++i) in[used[i]] = columns[m][used[i]];
+    Sum out[kSize];
+    Transform(in, out);
+    uint8_t* row = RowAt(dst, dstStep, m);
+    for (int n = 0; n < kSize; ++n) row[n] = ClampToByte(Descale(out[n], kRowShift) + 128);
+  }
 }
 
 // Single-precision 8-point inverse DCT on the same flow graph, without
@@ -273,23 +311,7 @@ int32_t DequantIdct8x8To4x4U8(const int16_t* coefficients, uint8_t* dst, int32_t
                               const uint16_t* quant) {
   if (!coefficients || !dst || !quant) return StatusNullPointer;
   static constexpr int kUsed[7] = {0, 1, 2, 3, 5, 6, 7};
-  // Kept in 16 bits, saturated, like the full transform's column results.
-  int16_t columns[4][8];
-  for (int u : kUsed) {
-    int32_t in[8] = {};
-    for (int v : kUsed) in[v] = Dequantise(coefficients[8 * v + u], quant[8 * v + u]);
-    Sum out[4];
-    Idct4Of8(in, out);
-    for (int m = 0; m < 4; ++m) columns[m][u] = SaturateTo16(Descale(out[m], 12));
-  }
-  for (int m = 0; m < 4; ++m) {
-    int32_t in[8] = {};
-    for (int u : kUsed) in[u] = columns[m][u];
-    Sum out[4];
-    Idct4Of8(in, out);
-    uint8_t* row = RowAt(dst, dstStep, m);
-    for (int n = 0; n < 4; ++n) row[n] = ClampToByte(Descale(out[n], 21) + 128);
-  }
+  ReducedIdct<4, Idct4Of8, 12, 21>(coefficients, dst, dstStep, quant, kUsed, 7);
   return StatusOk;
 }
 
@@ -297,22 +319,7 @@ int32_t DequantIdct8x8To2x2U8(const int16_t* coefficients, uint8_t* dst, int32_t
                               const uint16_t* quant) {
   if (!coefficients || !dst || !quant) return StatusNullPointer;
   static constexpr int kUsed[5] = {0, 1, 3, 5, 7};
-  int16_t columns[2][8];
-  for (int u : kUsed) {
-    int32_t in[8] = {};
-    for (int v : kUsed) in[v] = Dequantise(coefficients[8 * v + u], quant[8 * v + u]);
-    Sum out[2];
-    Idct2Of8(in, out);
-    for (int m = 0; m < 2; ++m) columns[m][u] = SaturateTo16(Descale(out[m], 13));
-  }
-  for (int m = 0; m < 2; ++m) {
-    int32_t in[8] = {};
-    for (int u : kUsed) in[u] = columns[m][u];
-    Sum out[2];
-    Idct2Of8(in, out);
-    uint8_t* row = RowAt(dst, dstStep, m);
-    for (int n = 0; n < 2; ++n) row[n] = ClampToByte(Descale(out[n], 22) + 128);
-  }
+  ReducedIdct<2, Idct2Of8, 13, 22>(coefficients, dst, dstStep, quant, kUsed, 5);
   return StatusOk;
 }
 

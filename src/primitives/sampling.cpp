@@ -3,6 +3,43 @@
 #include "primitives/dispatch.h"
 
 namespace vv {
+namespace {
+
+// Interior columns are done kUpsampleChunk at a time with fixed trip counts
+// and rows declared not to overlap the output, which the compiler turns into
+// 16-bit vector arithmetic (every sum here stays below 2^12). The values are
+// read straight from the rows, at offsets 0, 1 and 2, and never from a copy
+// just stored: reloading a freshly stored block at another offset stalls the
+// processor's store forwarding for longer than the arithmetic takes.
+constexpr int32_t kUpsampleChunk = 16;
+
+// The triangle filter over kUpsampleChunk + 2 values from the column before
+// the first (value(i) for i = 0 .. kUpsampleChunk + 1): output pair i is
+// ((3 v(i+1) + v(i) + kEvenBias) >> kShift, (3 v(i+1) + v(i+2) + kOddBias) >> kShift).
+template <int kShift, int kEvenBias, int kOddBias, typename Value>
+inline void InterpolateChunk(Value value, uint8_t* __restrict dst) {
+  for (int i = 0; i < kUpsampleChunk; ++i) {
+    const uint16_t centre = static_cast<uint16_t>(3 * value(i + 1));
+    dst[2 * i] = static_cast<uint8_t>((centre + value(i) + kEvenBias) >> kShift);
+    dst[2 * i + 1] = static_cast<uint8_t>((centre + value(i + 2) + kOddBias) >> kShift);
+  }
+}
+
+// Columns 1..kUpsampleChunk of `src` (which holds kUpsampleChunk + 2
+// samples from the column before the first) into 2 * kUpsampleChunk samples.
+inline void UpsampleChunkH2(const uint8_t* __restrict src, uint8_t* __restrict dst) {
+  InterpolateChunk<2, 1, 2>([src](int i) { return static_cast<uint16_t>(src[i]); }, dst);
+}
+
+// The same for the two-row filter, over column sums 3 near + far.
+inline void UpsampleChunkH2V2(const uint8_t* __restrict nearRow, const uint8_t* __restrict farRow,
+                              uint8_t* __restrict dst) {
+  InterpolateChunk<4, 8, 7>(
+      [nearRow, farRow](int i) { return static_cast<uint16_t>(3 * nearRow[i] + farRow[i]); }, dst);
+}
+
+}  // namespace
+
 namespace level0 {
 
 int32_t DownsampleRowH2(const uint8_t* src, int32_t srcWidth, uint8_t* dst) {
@@ -30,35 +67,16 @@ int32_t UpsampleRowH2(const uint8_t* src, int32_t width, uint8_t* dst) {
   }
   dst[0] = src[0];
   dst[1] = static_cast<uint8_t>((3 * src[0] + src[1] + 2) >> 2);
-  // Neighbours are carried in registers, two columns per step.
-  int32_t before = src[0];
-  int32_t here = src[1];
   int32_t c = 1;
-  for (; c + 2 < width; c += 2) {
-    const int32_t after = src[c + 1];
-    int32_t centre = 3 * here;
-    dst[2 * c] = static_cast<uint8_t>((centre + before + 1) >> 2);
-    dst[2 * c + 1] = static_cast<uint8_t>((centre + after + 2) >> 2);
-    // Read after the stores above, which keeps them plain byte stores (see
-    // UpsampleRowH2V2).
-    const int32_t afterNext = src[c + 2];
-    centre = 3 * after;
-    dst[2 * c + 2] = static_cast<uint8_t>((centre + here + 1) >> 2);
-    dst[2 * c + 3] = static_cast<uint8_t>((centre + afterNext + 2) >> 2);
-    before = after;
-    here = afterNext;
-  }
-  if (c < width - 1) {
-    const int32_t after = src[c + 1];
-    const int32_t centre = 3 * here;
-    dst[2 * c] = static_cast<uint8_t>((centre + before + 1) >> 2);
-    dst[2 * c + 1] = static_cast<uint8_t>((centre + after + 2) >> 2);
-    before = here;
-    here = after;
+  for (; c + kUpsampleChunk < width; c += kUpsampleChunk) UpsampleChunkH2(src + c - 1, dst + 2 * c);
+  for (; c < width - 1; ++c) {
+    const int32_t centre = 3 * src[c];
+    dst[2 * c] = static_cast<uint8_t>((centre + src[c - 1] + 1) >> 2);
+    dst[2 * c + 1] = static_cast<uint8_t>((centre + src[c + 1] + 2) >> 2);
   }
   const int32_t last = width - 1;
-  dst[2 * last] = static_cast<uint8_t>((3 * here + before + 1) >> 2);
-  dst[2 * last + 1] = static_cast<uint8_t>(here);
+  dst[2 * last] = static_cast<uint8_t>((3 * src[last] + src[last - 1] + 1) >> 2);
+  dst[2 * last + 1] = src[last];
   return StatusOk;
 }
 
@@ -71,36 +89,21 @@ int32_t UpsampleRowH2V2(const uint8_t* nearRow, const uint8_t* farRow, int32_t w
     dst[1] = static_cast<uint8_t>((4 * first + 7) >> 4);
     return StatusOk;
   }
-  // Column sums are formed once each and carried along in registers, two
-  // columns per step: `before` and `here` are the sums of columns c-1 and c.
-  int32_t before = first;
-  int32_t here = 3 * nearRow[1] + farRow[1];
-  dst[1] = static_cast<uint8_t>((3 * first + here + 7) >> 4);
+  dst[1] = static_cast<uint8_t>((3 * first + 3 * nearRow[1] + farRow[1] + 7) >> 4);
   int32_t c = 1;
-  for (; c + 2 < width; c += 2) {
-    const int32_t after = 3 * nearRow[c + 1] + farRow[c + 1];
-    int32_t centre = 3 * here;
-    dst[2 * c] = static_cast<uint8_t>((centre + before + 8) >> 4);
-    dst[2 * c + 1] = static_cast<uint8_t>((centre + after + 7) >> 4);
-    // Read after the stores above (which may alias the rows for all the
-    // compiler knows), so it keeps them as plain byte stores instead of
-    // assembling one wide store.
-    const int32_t afterNext = 3 * nearRow[c + 2] + farRow[c + 2];
-    centre = 3 * after;
-    dst[2 * c + 2] = static_cast<uint8_t>((centre + here + 8) >> 4);
-    dst[2 * c + 3] = static_cast<uint8_t>((centre + afterNext + 7) >> 4);
-    before = after;
-    here = afterNext;
+  for (; c + kUpsampleChunk < width; c += kUpsampleChunk) {
+    UpsampleChunkH2V2(nearRow + c - 1, farRow + c - 1, dst + 2 * c);
   }
-  if (c < width - 1) {
+  for (; c < width - 1; ++c) {
+    const int32_t before = 3 * nearRow[c - 1] + farRow[c - 1];
+    const int32_t centre = 3 * (3 * nearRow[c] + farRow[c]);
     const int32_t after = 3 * nearRow[c + 1] + farRow[c + 1];
-    const int32_t centre = 3 * here;
     dst[2 * c] = static_cast<uint8_t>((centre + before + 8) >> 4);
     dst[2 * c + 1] = static_cast<uint8_t>((centre + after + 7) >> 4);
-    before = here;
-    here = after;
   }
   const int32_t last = width - 1;
+  const int32_t here = 3 * nearRow[last] + farRow[last];
+  const int32_t before = 3 * nearRow[last - 1] + farRow[last - 1];
   dst[2 * last] = static_cast<uint8_t>((3 * here + before + 8) >> 4);
   dst[2 * last + 1] = static_cast<uint8_t>((4 * here + 7) >> 4);
   return StatusOk;
