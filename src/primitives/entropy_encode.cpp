@@ -99,8 +99,8 @@ constexpr RowMaskTables kRowMaskToZigzag = MakeRowMaskTables();
 // Bit k set when the coefficient at zig-zag position k is non-zero. The
 // comparisons run over the block in natural order, where they vectorise;
 // each row's eight 0/1 bytes become eight bits through one multiplication
-// (byte c, read little-endian, lands on bit 56 + c), and the table moves them to their zig-zag
-// positions.
+// (byte c, read little-endian, lands on bit 56 + c), and the table moves
+// them to their zig-zag positions.
 inline uint64_t ZigzagNonZeroMask(const int16_t* coefficients) {
   uint8_t nonZero[64];
   for (int32_t n = 0; n < 64; ++n) nonZero[n] = coefficients[n] != 0;

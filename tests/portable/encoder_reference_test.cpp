@@ -82,11 +82,7 @@ TEST(EncoderReference, TablesMatchLibjpegTurbo) {
   Turbo tj;
   const std::vector<uint8_t> bgr = SwapRedBlue(SyntheticRgb(64, 32));
   for (int quality : {0, 1, 25, 50, 75, 90, 100}) {
-    EncodeRequest request;
-    request.bgr = bgr.data();
-    request.width = 64;
-    request.height = 32;
-    request.quality = static_cast<uint32_t>(quality);
+    EncodeRequest request{bgr.data(), 64, 32, static_cast<uint32_t>(quality)};
     const EncodedImage ours = EncodeBgr(request);
     ASSERT_TRUE(ours.Ok());
     const std::vector<uint8_t> theirs = TurboEncode(tj, bgr, 64, 32, quality);
@@ -129,12 +125,8 @@ TEST_P(EncoderRoundTrip, DecodesLikeLibjpegTurboOwnEncoding) {
   Turbo tj;
   for (int quality : {0, 25, 50, 75, 100}) {
     SCOPED_TRACE(std::string(c.name) + " quality " + std::to_string(quality));
-    EncodeRequest request;
-    request.bgr = bgr.data();
-    request.width = c.width;
-    request.height = c.height;
-    request.quality = static_cast<uint32_t>(quality);
-    const EncodedImage ours = EncodeBgr(request);
+    const EncodedImage ours =
+        EncodeBgr(EncodeRequest(bgr.data(), c.width, c.height, static_cast<uint32_t>(quality)));
     EXPECT_TRUE(ours.guardIntact);
     if (c.picture == Picture::kNoise && quality == 100 && ours.dataStatus == -2) {
       continue;  // a block larger than the output reserve: allowed to fail

@@ -3,32 +3,33 @@
 #include <algorithm>
 #include <memory>
 
-#include "jpeg/encoder.h"
 #include "jpeg/streams.h"
 
 namespace vv::test {
 
+void DescribeSource(CJPEGEncoder* encoder, const uint8_t* bgr, int32_t width, int32_t height,
+                    int32_t step) {
+  encoder->Reset();
+  encoder->srcData = bgr;
+  encoder->width = width;
+  encoder->height = height;
+  encoder->srcStep = step;
+  encoder->srcPrecision = 8;
+  encoder->srcChannels = 3;
+  encoder->srcColor = 3;
+}
+
 EncodedImage EncodeBgr(const EncodeRequest& request) {
   constexpr int32_t kGuard = 256;
   constexpr uint8_t kGuardByte = 0xA5;
-  const int64_t pixels = int64_t{request.width > 0 ? request.width : 1} *
-                         (request.height > 0 ? request.height : 1);
-  const int32_t capacity = request.capacity >= 0
-                               ? request.capacity
-                               : static_cast<int32_t>(std::min<int64_t>(pixels * 8 + 65536, 1 << 30));
+  const int32_t capacity =
+      request.capacity >= 0 ? request.capacity : request.width * request.height * 8 + 65536;
   std::vector<uint8_t> buffer(static_cast<size_t>(capacity) + kGuard, kGuardByte);
   CMemBuffOutput stream(buffer.data(), capacity);
 
   EncodedImage result;
   std::unique_ptr<CJPEGEncoder> encoder(new CJPEGEncoder());
-  encoder->Reset();
-  encoder->srcData = request.bgr;
-  encoder->width = request.width;
-  encoder->height = request.height;
-  encoder->srcStep = request.step != 0 ? request.step : request.width * 3;
-  encoder->srcPrecision = 8;
-  encoder->srcChannels = 3;
-  encoder->srcColor = 3;
+  DescribeSource(encoder.get(), request.bgr, request.width, request.height, request.width * 3);
   result.paramsStatus = encoder->SetParams(request.quality);
   if (result.paramsStatus == 0) {
     encoder->bitOutput.stream = &stream;
