@@ -28,8 +28,12 @@
 namespace vv {
 
 // Size of the buffer between the entropy coder and the stream, and the free
-// space that must remain in it before each block is coded (more than any
-// usual block needs; a block that needs more still fails with -2).
+// space that must remain in it before each block is coded. The reserve
+// covers every block of ordinary pictures; it is deliberately not raised to
+// the worst case (a block can need over 500 bytes with stuffing), so a
+// block of a very detailed picture at quality 100 that finds less room
+// fails with -2. The choice never changes the bytes of an image that does
+// encode.
 constexpr int32_t kEncoderOutputChunk = 4096;
 constexpr int32_t kEncoderBlockReserve = 129;
 
