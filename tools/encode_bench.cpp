@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_timing.h"
 #include "image_files.h"
 #include "jpeg/encoder.h"
 #include "jpeg/streams.h"
@@ -19,20 +20,10 @@
 namespace vv {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = BenchClock;
 
 constexpr int kWarmupRuns = 2;
 constexpr int kDefaultRuns = 15;
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const size_t n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-double MillisecondsSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 bool EndsWith(const char* text, const char* suffix) {
   const size_t n = std::strlen(text), m = std::strlen(suffix);

@@ -20,14 +20,17 @@
 #include <string>
 #include <vector>
 
+#include "bench_timing.h"
+#include "encode_bench.h"
 #include "jpeg/codec_status.h"
 #include "jpeg/decoder.h"
 #include "jpeg/streams.h"
-#include "encode_bench.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = vv::BenchClock;
+using vv::Median;
+using vv::MillisecondsSince;
 
 constexpr int kWarmupRuns = 2;
 constexpr int kDefaultRuns = 15;
@@ -96,16 +99,6 @@ bool DecodeTheirs(tjhandle handle, const std::vector<uint8_t>& bytes,
   const size_t bytesNeeded = static_cast<size_t>(pitch) * height;
   if (pixels->size() < bytesNeeded) pixels->resize(bytesNeeded);
   return tjDecompress2(handle, data, size, pixels->data(), width, pitch, height, format, 0) == 0;
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const size_t n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-double MillisecondsSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
 // VmHWM of /proc/self/status, or an empty string where it does not exist.
