@@ -4,7 +4,9 @@
 # (fractal plasma, softened, with a little sensor-like noise; fixed seed, so
 # every run measures the same bytes) with cjpeg: 4:2:0 and 4:2:2 at quality
 # 75 and 90, one progressive and one with a restart interval per MCU row;
-# then runs vvbench on them. Frames are kept in build/bench/ between runs.
+# then runs vvbench on them; then encodes the two base pictures with
+# vvbench --encode (qualities 75 and 90). Frames are kept in build/bench/
+# between runs.
 #   scripts/bench.sh [--runs N]   (passed on to vvbench)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -42,3 +44,8 @@ for size in 1920x1080 3840x2160; do
   done
 done
 "$root/build/native/bin/vvbench" "$@" "${files[@]}"
+pictures=("$bench/base_1920x1080.ppm" "$bench/base_3840x2160.ppm")
+for quality in 75 90; do
+  echo "encode, quality $quality:"
+  "$root/build/native/bin/vvbench" --encode --quality "$quality" "$@" "${pictures[@]}"
+done

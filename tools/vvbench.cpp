@@ -2,9 +2,12 @@
 // libjpeg-turbo on the same files, interleaved in one process with the
 // buffers reused, as a Motion-JPEG player decodes.
 //   vvbench [--runs N] FILE...
+//   vvbench --encode [--quality Q] [--runs N] PICTURE.(ppm|bmp)...
 // One line per file: name, our median, libjpeg-turbo's median and the ratio
 // libjpeg-turbo / ours (above 1: we are faster); then the geometric mean of
-// the ratios and the peak resident memory.
+// the ratios and the peak resident memory. With --encode the pictures are
+// compressed instead, as capture does (blue-green-red rows, 4:2:2, quality
+// Q, default 75), against libjpeg-turbo's tjCompress2 at the same settings.
 #include <turbojpeg.h>
 
 #include <algorithm>
@@ -17,13 +20,17 @@
 #include <string>
 #include <vector>
 
+#include "bench_timing.h"
+#include "encode_bench.h"
 #include "jpeg/codec_status.h"
 #include "jpeg/decoder.h"
 #include "jpeg/streams.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = vv::BenchClock;
+using vv::Median;
+using vv::MillisecondsSince;
 
 constexpr int kWarmupRuns = 2;
 constexpr int kDefaultRuns = 15;
@@ -94,16 +101,6 @@ bool DecodeTheirs(tjhandle handle, const std::vector<uint8_t>& bytes,
   return tjDecompress2(handle, data, size, pixels->data(), width, pitch, height, format, 0) == 0;
 }
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const size_t n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-double MillisecondsSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
 // VmHWM of /proc/self/status, or an empty string where it does not exist.
 std::string PeakMemory() {
   FILE* file = std::fopen("/proc/self/status", "r");
@@ -130,6 +127,7 @@ const char* BaseName(const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--encode") == 0) return vv::RunEncodeBench(argc - 2, argv + 2);
   int runs = kDefaultRuns;
   int first = 1;
   if (argc > 2 && std::strcmp(argv[1], "--runs") == 0) {
@@ -137,7 +135,10 @@ int main(int argc, char** argv) {
     first = 3;
   }
   if (first >= argc || runs < 1) {
-    std::fputs("usage: vvbench [--runs N] FILE...\n", stderr);
+    std::fputs(
+        "usage: vvbench [--runs N] FILE...\n"
+        "       vvbench --encode [--quality Q] [--runs N] PICTURE.(ppm|bmp)...\n",
+        stderr);
     return 2;
   }
   tjhandle handle = tjInitDecompress();

@@ -1,0 +1,47 @@
+// Test-side helpers for the encoder: capture's calling sequence over a
+// fixed-size output buffer with guard bytes, and test pictures.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "jpeg/encoder.h"
+
+namespace vv::test {
+
+struct EncodeRequest {
+  EncodeRequest(const uint8_t* pixels, int32_t w, int32_t h, uint32_t q = 75)
+      : bgr(pixels), width(w), height(h), quality(q) {}
+  const uint8_t* bgr = nullptr;  // rows of width * 3 bytes
+  int32_t width = 0;
+  int32_t height = 0;
+  uint32_t quality = 75;
+  bool withComment = false;
+  std::string comment;
+  int32_t capacity = -1;  // output buffer size; -1: large enough for anything
+};
+
+struct EncodedImage {
+  int32_t paramsStatus = 0;  // SetParams
+  int32_t headerStatus = 0;  // WriteHeader
+  int32_t dataStatus = 0;    // WriteData (not called after an earlier failure)
+  std::vector<uint8_t> bytes;  // what reached the output stream
+  bool guardIntact = true;     // nothing was written past the buffer
+  bool Ok() const { return paramsStatus == 0 && headerStatus == 0 && dataStatus == 0; }
+};
+
+// Reset and the source description of 8-bit blue-green-red rows.
+void DescribeSource(CJPEGEncoder* encoder, const uint8_t* bgr, int32_t width, int32_t height,
+                    int32_t step);
+
+// Reset, source, SetParams, output attached, optional comment, WriteHeader,
+// WriteData, into a CMemBuffOutput of `capacity` bytes followed by guards.
+EncodedImage EncodeBgr(const EncodeRequest& request);
+
+// R, G, B pixels to B, G, R (and back).
+std::vector<uint8_t> SwapRedBlue(const std::vector<uint8_t>& pixels);
+
+// Uniform noise in 0..255, 3 samples a pixel, from a fixed seed.
+std::vector<uint8_t> NoiseRgb(int width, int height, uint32_t seed);
+
+}  // namespace vv::test
