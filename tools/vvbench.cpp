@@ -2,9 +2,12 @@
 // libjpeg-turbo on the same files, interleaved in one process with the
 // buffers reused, as a Motion-JPEG player decodes.
 //   vvbench [--runs N] FILE...
+//   vvbench --encode [--quality Q] [--runs N] PICTURE.(ppm|bmp)...
 // One line per file: name, our median, libjpeg-turbo's median and the ratio
 // libjpeg-turbo / ours (above 1: we are faster); then the geometric mean of
-// the ratios and the peak resident memory.
+// the ratios and the peak resident memory. With --encode the pictures are
+// compressed instead, as capture does (blue-green-red rows, 4:2:2, quality
+// Q, default 75), against libjpeg-turbo's tjCompress2 at the same settings.
 #include <turbojpeg.h>
 
 #include <algorithm>
@@ -20,6 +23,7 @@
 #include "jpeg/codec_status.h"
 #include "jpeg/decoder.h"
 #include "jpeg/streams.h"
+#include "encode_bench.h"
 
 namespace {
 
@@ -130,6 +134,7 @@ const char* BaseName(const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--encode") == 0) return vv::RunEncodeBench(argc - 2, argv + 2);
   int runs = kDefaultRuns;
   int first = 1;
   if (argc > 2 && std::strcmp(argv[1], "--runs") == 0) {
@@ -137,7 +142,10 @@ int main(int argc, char** argv) {
     first = 3;
   }
   if (first >= argc || runs < 1) {
-    std::fputs("usage: vvbench [--runs N] FILE...\n", stderr);
+    std::fputs(
+        "usage: vvbench [--runs N] FILE...\n"
+        "       vvbench --encode [--quality Q] [--runs N] PICTURE.(ppm|bmp)...\n",
+        stderr);
     return 2;
   }
   tjhandle handle = tjInitDecompress();

@@ -56,6 +56,63 @@ inline int32_t LowestSetBit(uint64_t bits) {
 #endif
 }
 
+// Zig-zag position of each natural index, walked along the anti-diagonals
+// of the block (T.81 Figure A.6), at compile time.
+struct NaturalToZigzagOrder {
+  int32_t at[64];
+};
+constexpr NaturalToZigzagOrder MakeNaturalToZigzag() {
+  NaturalToZigzagOrder order{};
+  int32_t k = 0;
+  for (int32_t s = 0; s < 15; ++s) {
+    for (int32_t i = 0; i <= s; ++i) {
+      const int32_t row = s % 2 == 0 ? s - i : i;
+      const int32_t column = s - row;
+      if (row < 8 && column < 8) order.at[row * 8 + column] = k++;
+    }
+  }
+  return order;
+}
+
+// For each row of the block and each pattern of non-zero coefficients in
+// that row (bit c = column c), the same coefficients as zig-zag position
+// bits; eight lookups turn a natural-order mask into a zig-zag one.
+struct RowMaskTables {
+  uint64_t row[8][256];
+};
+constexpr RowMaskTables MakeRowMaskTables() {
+  const NaturalToZigzagOrder zigzag = MakeNaturalToZigzag();
+  RowMaskTables tables{};
+  for (int32_t r = 0; r < 8; ++r) {
+    for (int32_t pattern = 0; pattern < 256; ++pattern) {
+      uint64_t bits = 0;
+      for (int32_t c = 0; c < 8; ++c) {
+        if ((pattern >> c) & 1) bits |= uint64_t{1} << zigzag.at[r * 8 + c];
+      }
+      tables.row[r][pattern] = bits;
+    }
+  }
+  return tables;
+}
+constexpr RowMaskTables kRowMaskToZigzag = MakeRowMaskTables();
+
+// Bit k set when the coefficient at zig-zag position k is non-zero. The
+// comparisons run over the block in natural order, where they vectorise;
+// each row's eight 0/1 bytes become eight bits through one multiplication
+// (byte c, read little-endian, lands on bit 56 + c), and the table moves them to their zig-zag
+// positions.
+inline uint64_t ZigzagNonZeroMask(const int16_t* coefficients) {
+  uint8_t nonZero[64];
+  for (int32_t n = 0; n < 64; ++n) nonZero[n] = coefficients[n] != 0;
+  uint64_t mask = 0;
+  for (int32_t r = 0; r < 8; ++r) {
+    uint64_t bytes;
+    std::memcpy(&bytes, nonZero + 8 * r, sizeof bytes);
+    mask |= kRowMaskToZigzag.row[r][(bytes * 0x0102040810204080ull) >> 56];
+  }
+  return mask;
+}
+
 // The s low bits that follow a category code: v, or v - 1 when negative.
 inline uint32_t ValueBits(int32_t v) { return static_cast<uint32_t>(v < 0 ? v - 1 : v); }
 
@@ -70,9 +127,7 @@ int32_t EncodeBlock(BitWriter& w, const int16_t* coefficients, int16_t* lastDc,
 
   // Zig-zag positions of the non-zero AC coefficients as bits, so that zero
   // runs are skipped without a branch per coefficient.
-  uint64_t nonZero = 0;
-  for (int32_t k = 1; k < 64; ++k)
-    nonZero |= static_cast<uint64_t>(coefficients[kZigzagToNatural[k]] != 0) << k;
+  uint64_t nonZero = ZigzagNonZeroMask(coefficients) & ~uint64_t{1};
 
   const uint32_t zrl = acSpec->codes[0xF0];
   int32_t previous = 0;

@@ -1,5 +1,8 @@
 #include "primitives/fdct.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "primitives/dispatch.h"
 #include "primitives/fixed_point.h"
 
@@ -76,9 +79,10 @@ inline void Fdct8(const int32_t* x, int32_t out[8]) {
 // product fits in 32 bits (and saturation never triggers in practice).
 inline int16_t Quantise(int32_t value, uint16_t reciprocal) {
   const int32_t product = value * int32_t{reciprocal};
-  int32_t quotient = (product + 0x3FFF + ((product >> 15) & 1)) >> 15;
-  if (static_cast<uint32_t>(quotient) + 32768u > 65535u) quotient = quotient < 0 ? -32768 : 32767;
-  return static_cast<int16_t>(quotient);
+  const int32_t quotient = (product + 0x3FFF + ((product >> 15) & 1)) >> 15;
+  // Clamped with min and max rather than a branch, so that whole rows of
+  // the block can be quantised in vector registers.
+  return static_cast<int16_t>(std::min(std::max(quotient, -32768), 32767));
 }
 
 }  // namespace
@@ -96,16 +100,22 @@ int32_t FdctQuant8x8FromU8(int16_t* coefficients, const uint8_t* src, int32_t sr
     for (int x = 0; x < 8; ++x) shifted[x] = line[x] - 128;
     Fdct8<Pass::kRows>(shifted, rows + 8 * y);
   }
+  // The column pass runs all eight columns side by side: lane u of every
+  // step reads rows[8 v + u], so the compiler can keep whole rows of the
+  // block in vector registers. Local copies of the table and the result
+  // rule out aliasing with the caller's arrays.
+  uint16_t table[64];
+  std::memcpy(table, reciprocals, sizeof table);
+  int16_t result[64];
   for (int u = 0; u < 8; ++u) {
     int32_t column[8], out[8];
     VV_UNROLL
     for (int v = 0; v < 8; ++v) column[v] = rows[8 * v + u];
     Fdct8<Pass::kColumns>(column, out);
     VV_UNROLL
-    for (int v = 0; v < 8; ++v) {
-      coefficients[8 * v + u] = Quantise(out[v], reciprocals[8 * v + u]);
-    }
+    for (int v = 0; v < 8; ++v) result[8 * v + u] = Quantise(out[v], table[8 * v + u]);
   }
+  std::memcpy(coefficients, result, sizeof result);
   return StatusOk;
 }
 

@@ -1,0 +1,65 @@
+#include "encoder_test_util.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "jpeg/encoder.h"
+#include "jpeg/streams.h"
+
+namespace vv::test {
+
+EncodedImage EncodeBgr(const EncodeRequest& request) {
+  constexpr int32_t kGuard = 256;
+  constexpr uint8_t kGuardByte = 0xA5;
+  const int64_t pixels = int64_t{request.width > 0 ? request.width : 1} *
+                         (request.height > 0 ? request.height : 1);
+  const int32_t capacity = request.capacity >= 0
+                               ? request.capacity
+                               : static_cast<int32_t>(std::min<int64_t>(pixels * 8 + 65536, 1 << 30));
+  std::vector<uint8_t> buffer(static_cast<size_t>(capacity) + kGuard, kGuardByte);
+  CMemBuffOutput stream(buffer.data(), capacity);
+
+  EncodedImage result;
+  std::unique_ptr<CJPEGEncoder> encoder(new CJPEGEncoder());
+  encoder->Reset();
+  encoder->srcData = request.bgr;
+  encoder->width = request.width;
+  encoder->height = request.height;
+  encoder->srcStep = request.step != 0 ? request.step : request.width * 3;
+  encoder->srcPrecision = 8;
+  encoder->srcChannels = 3;
+  encoder->srcColor = 3;
+  result.paramsStatus = encoder->SetParams(request.quality);
+  if (result.paramsStatus == 0) {
+    encoder->bitOutput.stream = &stream;
+    encoder->bitOutput.Release();
+    if (request.withComment) {
+      encoder->comment = reinterpret_cast<const uint8_t*>(request.comment.data());
+      encoder->commentLength = static_cast<int32_t>(request.comment.size());
+    }
+    result.headerStatus = encoder->WriteHeader();
+    if (result.headerStatus == 0) result.dataStatus = encoder->WriteData();
+  }
+  result.bytes.assign(buffer.begin(), buffer.begin() + stream.position);
+  result.guardIntact = std::all_of(buffer.begin() + capacity, buffer.end(),
+                                   [](uint8_t b) { return b == kGuardByte; });
+  return result;
+}
+
+std::vector<uint8_t> SwapRedBlue(const std::vector<uint8_t>& pixels) {
+  std::vector<uint8_t> out(pixels);
+  for (size_t i = 0; i + 2 < out.size(); i += 3) std::swap(out[i], out[i + 2]);
+  return out;
+}
+
+std::vector<uint8_t> NoiseRgb(int width, int height, uint32_t seed) {
+  std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
+  uint32_t state = seed * 2654435761u + 1;
+  for (uint8_t& sample : rgb) {
+    state = state * 1664525u + 1013904223u;
+    sample = static_cast<uint8_t>(state >> 24);
+  }
+  return rgb;
+}
+
+}  // namespace vv::test
