@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "api/viewer_record.h"
+#include "decoder_test_util.h"
 #include "viewer_dll.h"
 
 namespace {
@@ -27,7 +28,7 @@ void KnownPixel(int x, int y, int height, uint8_t bgr[3]) {
     bgr[1] = static_cast<uint8_t>((4 * y + 16) & 255);
     bgr[2] = static_cast<uint8_t>(255 - (x & 255));
   } else {
-    bgr[0] = bgr[1] = bgr[2] = ((x / 8 + y / 8) & 1) != 0 ? 255 : 0;
+    bgr[0] = bgr[1] = bgr[2] = (((x + 3) / 8 + (y + 3) / 8) & 1) != 0 ? 255 : 0;
   }
 }
 
@@ -75,6 +76,49 @@ int MaxDifferenceFromBitmap(const ViewerRecord* viewer, const ScreenPixels& scre
     }
   }
   return worst;
+}
+
+// A captured JPEG decoded with the project's decoder into blue, green, red
+// with the full-range JFIF formulas the encoder uses (the viewer's own
+// 32-bit output is studio range, which would stretch every level).
+struct DecodedJpeg {
+  bool ok = false;
+  ScreenPixels pixels;
+};
+
+DecodedJpeg Decode(const uint8_t* data, uint32_t size) {
+  DecodedJpeg out;
+  vv::test::OutputRequest bgr;
+  bgr.dstColor = 3;
+  const vv::test::DecodedPicture picture =
+      vv::test::DecodeJpeg(std::vector<uint8_t>(data, data + size), bgr);
+  out.ok = picture.headerStatus == 0 && picture.status == 0;
+  if (!out.ok) return out;
+  out.pixels.width = picture.width;
+  out.pixels.height = picture.height;
+  out.pixels.bgrx.resize(static_cast<size_t>(picture.width) * picture.height * 4);
+  for (int y = 0; y < picture.height; ++y) {
+    for (int x = 0; x < picture.width; ++x) {
+      std::memcpy(&out.pixels.bgrx[(static_cast<size_t>(y) * picture.width + x) * 4],
+                  &picture.pixels[static_cast<size_t>(y) * picture.step + x * 3], 3);
+    }
+  }
+  return out;
+}
+
+// Payloads of the comment segments before the first scan; marker walking
+// written from T.81's segment layout.
+std::vector<std::vector<uint8_t>> Comments(const uint8_t* data, uint32_t size) {
+  std::vector<std::vector<uint8_t>> comments;
+  uint32_t at = 2;
+  while (at + 4 <= size && data[at] == 0xFF && data[at + 1] != 0xDA) {
+    const uint32_t length = data[at + 2] << 8 | data[at + 3];
+    if (data[at + 1] == 0xFE && at + 2 + length <= size) {
+      comments.emplace_back(data + at + 4, data + at + 2 + length);
+    }
+    at += 2 + length;
+  }
+  return comments;
 }
 
 // A borderless window showing the known picture, with a cursor of our choice.
@@ -202,6 +246,79 @@ TEST_F(Capture, CallsOutsideOpenAndCloseFailWithoutOutputs) {
   }
 }
 
+// Largest and mean channel difference of the decoded capture from the
+// screen, separately for the colour ramp (top half) and the grey
+// checkerboard (bottom half) whose edges fall inside the JPEG blocks.
+struct Error {
+  int maxRamp = 0, maxChecker = 0;
+  double meanRamp = 0, meanChecker = 0;
+};
+
+Error CompareDecoded(const ScreenPixels& decoded, const ScreenPixels& screen) {
+  Error error;
+  long sums[2] = {0, 0}, counts[2] = {0, 0};
+  for (int y = 0; y < screen.height; ++y) {
+    const int half = y < screen.height / 2 ? 0 : 1;
+    for (int x = 0; x < screen.width; ++x) {
+      for (int c = 0; c < 3; ++c) {
+        const int d = std::abs(decoded.at(x, y)[c] - screen.at(x, y)[c]);
+        int& worst = half == 0 ? error.maxRamp : error.maxChecker;
+        worst = std::max(worst, d);
+        sums[half] += d;
+        ++counts[half];
+      }
+    }
+  }
+  error.meanRamp = static_cast<double>(sums[0]) / counts[0];
+  error.meanChecker = static_cast<double>(sums[1]) / counts[1];
+  return error;
+}
+
+// Tolerances. Quality 100 quantises by 1, so each coefficient is off by at
+// most 1/2 and, with the rounding of the colour conversions both ways, a
+// sample by about 2; the ramp's chroma changes by under 1 level a pixel,
+// so averaging horizontal pairs (4:2:2) and interpolating them back adds
+// about 1 more in red and blue. The grey checkerboard has no chroma, so
+// only luma rounding remains. Quality 75 halves the Annex K steps (up to
+// about 50 for the highest chroma frequencies): the smooth ramp keeps small
+// errors, the checkerboard's 0/255 edges ring by tens of levels nearby.
+TEST_F(Capture, WindowCaptureDecodesToWhatTheScreenShows) {
+  const struct {
+    uint32_t quality;
+    int maxRamp, maxChecker;
+    double meanRamp, meanChecker;
+  } qualities[] = {
+      {100, 4, 2, 1.0, 0.25},
+      {75, 8, 48, 2.0, 8.0},
+  };
+  uint32_t previousBytes = UINT32_MAX;
+  PictureWindow window(100, 80, 203, 96);
+  SetCursorPos(0, 1000);
+  ASSERT_TRUE(window.ScreenShowsPicture());
+  const ScreenPixels screen = ReadScreen(RECT{100, 80, 303, 176});
+  Dll().ViewerOpenCapture2(viewer, window.handle(), 1, 1);
+  for (const auto& q : qualities) {
+    SCOPED_TRACE(q.quality);
+    uint32_t width = 0, height = 0, bytes = 0;
+    uint8_t* data = nullptr;
+    ASSERT_EQ(Dll().ViewerCapture2(viewer, q.quality, &width, &height, &data, &bytes), 0);
+    EXPECT_EQ(data, viewer->jpegBuffer);
+    EXPECT_LE(bytes, viewer->captureImageSize);
+    EXPECT_TRUE(Comments(data, bytes).empty()) << "the pointer is outside the window";
+    const DecodedJpeg decoded = Decode(data, bytes);
+    ASSERT_TRUE(decoded.ok);
+    ASSERT_EQ(decoded.pixels.width, 203);
+    ASSERT_EQ(decoded.pixels.height, 96);
+    const Error error = CompareDecoded(decoded.pixels, screen);
+    EXPECT_LE(error.maxRamp, q.maxRamp);
+    EXPECT_LE(error.maxChecker, q.maxChecker);
+    EXPECT_LE(error.meanRamp, q.meanRamp);
+    EXPECT_LE(error.meanChecker, q.meanChecker);
+    EXPECT_LT(bytes, previousBytes) << "a lower quality gives a smaller image";
+    previousBytes = bytes;
+  }
+}
+
 TEST_F(Capture, ScreenBitmapHasTheVirtualScreenSizeAndRowRule) {
   uint32_t width = 0, height = 0;
   Dll().ViewerOpenCapture(viewer, &width, &height);
@@ -213,6 +330,13 @@ TEST_F(Capture, ScreenBitmapHasTheVirtualScreenSizeAndRowRule) {
   EXPECT_EQ(viewer->captureImageSize, stride * height);
   EXPECT_EQ(viewer->captureHeader.bmiHeader.biHeight, -static_cast<LONG>(height));
   EXPECT_EQ(viewer->captureHeader.bmiHeader.biBitCount, 24);
+  uint8_t* data = nullptr;
+  uint32_t bytes = 0;
+  ASSERT_EQ(Dll().ViewerCapture(viewer, 50, &data, &bytes), 0);
+  const DecodedJpeg decoded = Decode(data, bytes);
+  ASSERT_TRUE(decoded.ok);
+  EXPECT_EQ(decoded.pixels.width, screenWidth);
+  EXPECT_EQ(decoded.pixels.height, screenHeight);
 }
 
 // Placements of a 203 × 64 window relative to the screen edges, and the
@@ -252,8 +376,12 @@ TEST_F(Capture, WindowIsClampedToTheScreen) {
       EXPECT_EQ(data, nullptr);
       continue;
     }
+    ASSERT_EQ(result, 0);
     ASSERT_EQ(width, static_cast<uint32_t>(p.width));
     ASSERT_EQ(height, static_cast<uint32_t>(p.height));
+    const DecodedJpeg decoded = Decode(data, bytes);
+    EXPECT_EQ(decoded.pixels.width, p.width);
+    EXPECT_EQ(decoded.pixels.height, p.height);
     const int left = p.fromRight ? screenWidth + p.originX : p.originX;
     const int top = p.fromBottom ? screenHeight + p.originY : p.originY;
     const ScreenPixels screen = ReadScreen(RECT{left, top, left + p.width, top + p.height});
@@ -272,7 +400,8 @@ TEST_F(Capture, ResizeBetweenCapturesRecreatesTheBitmap) {
     ASSERT_TRUE(window.ScreenShowsPicture());
     uint32_t width = 0, height = 0, bytes = 0;
     uint8_t* data = nullptr;
-    Dll().ViewerCapture2(viewer, 90, &width, &height, &data, &bytes);
+    ASSERT_EQ(Dll().ViewerCapture2(viewer, 90, &width, &height, &data, &bytes), 0);
+    EXPECT_EQ(Decode(data, bytes).pixels.width, size.width);
     EXPECT_EQ(width, static_cast<uint32_t>(size.width));
     EXPECT_EQ(height, static_cast<uint32_t>(size.height));
     EXPECT_EQ(viewer->captureStride, size.stride);
@@ -297,7 +426,8 @@ TEST_F(Capture, FailingScreenCopyRecreatesTheBitmap) {
   EXPECT_EQ(Dll().ViewerCapture2(viewer, 90, &width, &height, &data, &bytes), -1);
   EXPECT_EQ(viewer->captureFailures, 1u);
   ASSERT_NE(viewer->captureBits, nullptr) << "bitmap recreated after the failure";
-  Dll().ViewerCapture2(viewer, 90, &width, &height, &data, &bytes);
+  EXPECT_EQ(Dll().ViewerCapture2(viewer, 90, &width, &height, &data, &bytes), 0);
+  EXPECT_EQ(viewer->captureFailures, 0u);
   EXPECT_EQ(MaxDifferenceFromBitmap(viewer, ReadScreen(RECT{40, 40, 104, 72})), 0);
 }
 
@@ -385,27 +515,51 @@ TEST_F(Capture, CursorMarkNamesTheShowingCursor) {
   const struct {
     const char* name;
     HCURSOR cursor;
-    uint8_t index;
-  } cursors[] = {
-      {"text beam", SystemCursor(IDC_IBEAM), 2},
-      {"wait", SystemCursor(IDC_WAIT), 14},
-      {"application cursor", BlackSquareCursor(), 1},
+    int x, y;       // pointer position relative to the window
+    uint8_t index;  // 0: no mark expected
+  } cases[] = {
+      {"text beam", SystemCursor(IDC_IBEAM), 20, 20, 2},
+      {"wait", SystemCursor(IDC_WAIT), 20, 20, 14},
+      {"application cursor", BlackSquareCursor(), 20, 20, 1},
+      {"pointer left of the window", SystemCursor(IDC_IBEAM), -30, 20, 0},
+      {"pointer right of the window", SystemCursor(IDC_IBEAM), 250, 20, 0},
   };
   PictureWindow window(100, 80, 203, 96);
-  for (const auto& c : cursors) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     window.SetCursorShape(c.cursor);
-    PointAt(window, 20, 20);
+    PointAt(window, c.x, c.y);
     Dll().ViewerOpenCapture2(viewer, window.handle(), 0, 1);
-    std::memset(viewer->cursorMark, 0xEE, 8);
     uint32_t width = 0, height = 0, bytes = 0;
     uint8_t* data = nullptr;
-    Dll().ViewerCapture2(viewer, 90, &width, &height, &data, &bytes);
-    const uint8_t expected[8] = {0x0B, 0x0A, 0x0A, 0x0A, 0x00, 0x02, 0x00, c.index};
-    EXPECT_EQ(std::memcmp(viewer->cursorMark, expected, 8), 0);
+    ASSERT_EQ(Dll().ViewerCapture2(viewer, 90, &width, &height, &data, &bytes), 0);
+    const auto comments = Comments(data, bytes);
+    if (c.index == 0) {
+      EXPECT_TRUE(comments.empty());
+      continue;
+    }
+    const std::vector<uint8_t> expected = {0x0B, 0x0A, 0x0A, 0x0A, 0x00, 0x02, 0x00, c.index};
+    ASSERT_EQ(comments.size(), 1u);
+    EXPECT_EQ(comments[0], expected);
+    // Right after SOI and the 18-byte APP0, as 0xFF 0xFE and length 10.
+    const uint8_t segmentStart[4] = {0xFF, 0xFE, 0x00, 0x0A};
+    EXPECT_EQ(std::memcmp(data + 20, segmentStart, 4), 0);
     EXPECT_EQ(MaxDifferenceFromBitmap(viewer, ReadScreen(RECT{100, 80, 303, 176})), 0)
         << "marking alone draws nothing";
   }
+}
+
+TEST_F(Capture, JpegLargerThanTheRawPictureFailsTheCapture) {
+  // 10 × 10 pixels are 320 raw bytes; the tables alone take more.
+  PictureWindow window(40, 40, 10, 10);
+  Dll().ViewerOpenCapture2(viewer, window.handle(), 0, 0);
+  uint32_t width = 0, height = 0, bytes = 5;
+  uint8_t* data = nullptr;
+  EXPECT_EQ(Dll().ViewerCapture2(viewer, 90, &width, &height, &data, &bytes), -1);
+  EXPECT_EQ(width, 10u);
+  EXPECT_EQ(height, 10u);
+  EXPECT_EQ(data, nullptr);
+  EXPECT_EQ(bytes, 5u);
 }
 
 // Live GDI objects of this process, found by probing handle values: Wine
