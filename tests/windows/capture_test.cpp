@@ -1,15 +1,17 @@
 // Window and screen capture through the real DLL, checked against what a
 // BitBlt of the same screen rectangle shows.
 //
-// Reading the screen under Wine: a window's GDI drawing reaches the screen
-// device context only once Wine has flushed the window's surface to X.
-// Painting inside WM_PAINT (BeginPaint/EndPaint) and then pumping messages
-// was enough here; ScreenShowsPicture() checks that before every comparison,
-// so a capture is never judged against a screen that did not show the
-// window yet.
+// Reading the screen under Wine: drawing through a window's DC shows at once
+// in that DC, but in the screen DC (which capture copies from) only after
+// the drawing thread's messages have been pumped; GdiFlush() alone is not
+// enough. The tests therefore paint in WM_PAINT, pump, and check with
+// ScreenShowsPicture() before comparing, so a capture is never judged
+// against a screen that did not show the window yet.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -65,41 +67,46 @@ ScreenPixels ReadScreen(const RECT& rect) {
   return out;
 }
 
-// Largest channel difference between the viewer's capture bitmap (24-bit,
-// its own row stride) and a screen read of the same size.
-int MaxDifferenceFromBitmap(const ViewerRecord* viewer, const ScreenPixels& screen) {
-  int worst = 0;
+// Pixels where the viewer's capture bitmap (24-bit, its own row stride)
+// differs from a screen read of the same size, and their bounding box.
+struct ChangedArea {
+  int count = 0;
+  int left = INT32_MAX, top = INT32_MAX, right = -1, bottom = -1;  // right, bottom inclusive
+};
+
+ChangedArea CompareWithScreen(const ViewerRecord* viewer, const ScreenPixels& screen) {
+  ChangedArea area;
   for (int y = 0; y < screen.height; ++y) {
     const uint8_t* row = viewer->captureBits + static_cast<size_t>(y) * viewer->captureStride;
     for (int x = 0; x < screen.width; ++x) {
-      for (int c = 0; c < 3; ++c) worst = std::max(worst, std::abs(row[x * 3 + c] - screen.at(x, y)[c]));
+      if (std::memcmp(row + x * 3, screen.at(x, y), 3) == 0) continue;
+      ++area.count;
+      area.left = std::min(area.left, x);
+      area.top = std::min(area.top, y);
+      area.right = std::max(area.right, x);
+      area.bottom = std::max(area.bottom, y);
     }
   }
-  return worst;
+  return area;
 }
 
 // A captured JPEG decoded with the project's decoder into blue, green, red
 // with the full-range JFIF formulas the encoder uses (the viewer's own
-// 32-bit output is studio range, which would stretch every level).
-struct DecodedJpeg {
-  bool ok = false;
-  ScreenPixels pixels;
-};
-
-DecodedJpeg Decode(const uint8_t* data, uint32_t size) {
-  DecodedJpeg out;
+// 32-bit output is studio range, which would stretch every level). Width 0
+// when it does not decode.
+ScreenPixels Decode(const uint8_t* data, uint32_t size) {
+  ScreenPixels out;
   vv::test::OutputRequest bgr;
   bgr.dstColor = 3;
   const vv::test::DecodedPicture picture =
       vv::test::DecodeJpeg(std::vector<uint8_t>(data, data + size), bgr);
-  out.ok = picture.headerStatus == 0 && picture.status == 0;
-  if (!out.ok) return out;
-  out.pixels.width = picture.width;
-  out.pixels.height = picture.height;
-  out.pixels.bgrx.resize(static_cast<size_t>(picture.width) * picture.height * 4);
+  if (picture.headerStatus != 0 || picture.status != 0) return out;
+  out.width = picture.width;
+  out.height = picture.height;
+  out.bgrx.resize(static_cast<size_t>(picture.width) * picture.height * 4);
   for (int y = 0; y < picture.height; ++y) {
     for (int x = 0; x < picture.width; ++x) {
-      std::memcpy(&out.pixels.bgrx[(static_cast<size_t>(y) * picture.width + x) * 4],
+      std::memcpy(&out.bgrx[(static_cast<size_t>(y) * picture.width + x) * 4],
                   &picture.pixels[static_cast<size_t>(y) * picture.step + x * 3], 3);
     }
   }
@@ -305,11 +312,10 @@ TEST_F(Capture, WindowCaptureDecodesToWhatTheScreenShows) {
     EXPECT_EQ(data, viewer->jpegBuffer);
     EXPECT_LE(bytes, viewer->captureImageSize);
     EXPECT_TRUE(Comments(data, bytes).empty()) << "the pointer is outside the window";
-    const DecodedJpeg decoded = Decode(data, bytes);
-    ASSERT_TRUE(decoded.ok);
-    ASSERT_EQ(decoded.pixels.width, 203);
-    ASSERT_EQ(decoded.pixels.height, 96);
-    const Error error = CompareDecoded(decoded.pixels, screen);
+    const ScreenPixels decoded = Decode(data, bytes);
+    ASSERT_EQ(decoded.width, 203);
+    ASSERT_EQ(decoded.height, 96);
+    const Error error = CompareDecoded(decoded, screen);
     EXPECT_LE(error.maxRamp, q.maxRamp);
     EXPECT_LE(error.maxChecker, q.maxChecker);
     EXPECT_LE(error.meanRamp, q.meanRamp);
@@ -333,10 +339,9 @@ TEST_F(Capture, ScreenBitmapHasTheVirtualScreenSizeAndRowRule) {
   uint8_t* data = nullptr;
   uint32_t bytes = 0;
   ASSERT_EQ(Dll().ViewerCapture(viewer, 50, &data, &bytes), 0);
-  const DecodedJpeg decoded = Decode(data, bytes);
-  ASSERT_TRUE(decoded.ok);
-  EXPECT_EQ(decoded.pixels.width, screenWidth);
-  EXPECT_EQ(decoded.pixels.height, screenHeight);
+  const ScreenPixels decoded = Decode(data, bytes);
+  EXPECT_EQ(decoded.width, screenWidth);
+  EXPECT_EQ(decoded.height, screenHeight);
 }
 
 // Placements of a 203 × 64 window relative to the screen edges, and the
@@ -379,14 +384,14 @@ TEST_F(Capture, WindowIsClampedToTheScreen) {
     ASSERT_EQ(result, 0);
     ASSERT_EQ(width, static_cast<uint32_t>(p.width));
     ASSERT_EQ(height, static_cast<uint32_t>(p.height));
-    const DecodedJpeg decoded = Decode(data, bytes);
-    EXPECT_EQ(decoded.pixels.width, p.width);
-    EXPECT_EQ(decoded.pixels.height, p.height);
+    const ScreenPixels decoded = Decode(data, bytes);
+    EXPECT_EQ(decoded.width, p.width);
+    EXPECT_EQ(decoded.height, p.height);
     const int left = p.fromRight ? screenWidth + p.originX : p.originX;
     const int top = p.fromBottom ? screenHeight + p.originY : p.originY;
     const ScreenPixels screen = ReadScreen(RECT{left, top, left + p.width, top + p.height});
     ASSERT_NE(viewer->captureBits, nullptr);
-    EXPECT_EQ(MaxDifferenceFromBitmap(viewer, screen), 0);
+    EXPECT_EQ(CompareWithScreen(viewer, screen).count, 0);
   }
 }
 
@@ -401,13 +406,13 @@ TEST_F(Capture, ResizeBetweenCapturesRecreatesTheBitmap) {
     uint32_t width = 0, height = 0, bytes = 0;
     uint8_t* data = nullptr;
     ASSERT_EQ(Dll().ViewerCapture2(viewer, 90, &width, &height, &data, &bytes), 0);
-    EXPECT_EQ(Decode(data, bytes).pixels.width, size.width);
+    EXPECT_EQ(Decode(data, bytes).width, size.width);
     EXPECT_EQ(width, static_cast<uint32_t>(size.width));
     EXPECT_EQ(height, static_cast<uint32_t>(size.height));
     EXPECT_EQ(viewer->captureStride, size.stride);
     EXPECT_EQ(viewer->captureImageSize, size.stride * size.height);
-    EXPECT_EQ(MaxDifferenceFromBitmap(viewer, ReadScreen(RECT{40, 40, 40 + size.width,
-                                                              40 + size.height})),
+    EXPECT_EQ(CompareWithScreen(viewer, ReadScreen(RECT{40, 40, 40 + size.width,
+                                                        40 + size.height})).count,
               0);
   }
 }
@@ -428,7 +433,7 @@ TEST_F(Capture, FailingScreenCopyRecreatesTheBitmap) {
   ASSERT_NE(viewer->captureBits, nullptr) << "bitmap recreated after the failure";
   EXPECT_EQ(Dll().ViewerCapture2(viewer, 90, &width, &height, &data, &bytes), 0);
   EXPECT_EQ(viewer->captureFailures, 0u);
-  EXPECT_EQ(MaxDifferenceFromBitmap(viewer, ReadScreen(RECT{40, 40, 104, 72})), 0);
+  EXPECT_EQ(CompareWithScreen(viewer, ReadScreen(RECT{40, 40, 104, 72})).count, 0);
 }
 
 // A black 32 × 32 cursor whose hot spot is its centre: drawn without a
@@ -452,27 +457,6 @@ void PointAt(const PictureWindow& window, int x, int y) {
   SetForegroundWindow(window.handle());
   SetCursorPos(rect.left + x, rect.top + y);
   PumpMessages();
-}
-
-struct ChangedArea {
-  int count = 0;
-  int left = INT32_MAX, top = INT32_MAX, right = -1, bottom = -1;  // right, bottom inclusive
-};
-
-ChangedArea CompareWithScreen(const ViewerRecord* viewer, const ScreenPixels& screen) {
-  ChangedArea area;
-  for (int y = 0; y < screen.height; ++y) {
-    const uint8_t* row = viewer->captureBits + static_cast<size_t>(y) * viewer->captureStride;
-    for (int x = 0; x < screen.width; ++x) {
-      if (std::memcmp(row + x * 3, screen.at(x, y), 3) == 0) continue;
-      ++area.count;
-      area.left = std::min(area.left, x);
-      area.top = std::min(area.top, y);
-      area.right = std::max(area.right, x);
-      area.bottom = std::max(area.bottom, y);
-    }
-  }
-  return area;
 }
 
 TEST_F(Capture, DrawnCursorChangesPixelsOnlyRightAndBelowThePointer) {
@@ -544,7 +528,7 @@ TEST_F(Capture, CursorMarkNamesTheShowingCursor) {
     // Right after SOI and the 18-byte APP0, as 0xFF 0xFE and length 10.
     const uint8_t segmentStart[4] = {0xFF, 0xFE, 0x00, 0x0A};
     EXPECT_EQ(std::memcmp(data + 20, segmentStart, 4), 0);
-    EXPECT_EQ(MaxDifferenceFromBitmap(viewer, ReadScreen(RECT{100, 80, 303, 176})), 0)
+    EXPECT_EQ(CompareWithScreen(viewer, ReadScreen(RECT{100, 80, 303, 176})).count, 0)
         << "marking alone draws nothing";
   }
 }
