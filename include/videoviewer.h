@@ -269,37 +269,79 @@ VIDEOVIEWER_API void ViewerGetDewarpPosition(ViewerRecord *viewer, float *pan,
 /* ------------------------------------------------------------------ */
 /* Capture                                                             */
 /* ------------------------------------------------------------------ */
-/* Capture is independent of ViewerOpen and of the viewer lock: the host must
-** not overlap capture calls on one viewer. */
+/* Capture is independent of ViewerOpen, of decoded samples and of the
+** viewer lock: the host must not overlap capture calls on one viewer, nor a
+** capture call with DisposeViewer. Captured pictures are 24-bit copies of the
+** screen taken with GDI, compressed by the library's own encoder into a
+** baseline JFIF JPEG with 4:2:2 chroma; the JPEG lands in a buffer as large
+** as the raw picture (3 x width rounded up to 4, times height), and a JPEG
+** that does not fit makes the capture fail. The screen is copied from the
+** primary monitor's origin (0, 0) with the virtual screen's size, read once
+** at open; monitors left of or above the primary one are not covered.
+** Capture calls with capture not open return -1 and write nothing. */
 
-/* Opens screen capture; *outWidth, *outHeight receive the virtual screen
-** size. Lock: not taken. */
+/*
+** ViewerOpenCapture: opens capture of the whole screen. *outWidth and
+** *outHeight (each may be null) receive the virtual screen size. An open
+** capture is closed first. Keeps the cursor flags of an earlier
+** ViewerOpenCapture2. Lock: not taken.
+*/
 VIDEOVIEWER_API void ViewerOpenCapture(ViewerRecord *viewer,
                                        uint32_t *outWidth,
                                        uint32_t *outHeight);
 
-/* Opens capture of `window` (null: the screen), optionally drawing the mouse
-** cursor and writing an 8-byte cursor mark into the JPEG. Lock: not taken. */
+/*
+** ViewerOpenCapture2: opens capture of `window`; a null window or one whose
+** rectangle cannot be read means the whole screen. With drawCursor nonzero
+** the mouse cursor is drawn into each capture with its image's top-left
+** corner on the pointer (the hot spot is not subtracted). With markCursor
+** nonzero each capture with the cursor showing over it carries an 8-byte
+** comment segment (0xFF 0xFE, length 10): 0x0B 0x0A 0x0A 0x0A 0x00 0x02 0x00
+** and the cursor's index among the standard cursors ARROW 1, IBEAM 2, HAND 3,
+** SIZEALL 4, SIZENS 5, SIZEWE 6, SIZENESW 7, SIZENWSE 8, APPSTARTING 9,
+** CROSS 10, HELP 11, NO 12, UPARROW 13, WAIT 14 (1 for any other cursor). An
+** open capture is closed first. Lock: not taken.
+*/
 VIDEOVIEWER_API void ViewerOpenCapture2(ViewerRecord *viewer, HWND window,
                                         uint32_t drawCursor,
                                         uint32_t markCursor);
 
-/* Captures the screen into a baseline JPEG at `quality`, lent through
-** *outData / *outByteCount until the next capture or close. Returns 0, -10
-** when the screen copy failed, -1 when encoding failed or capture is not
-** open. Lock: not taken. */
+/*
+** ViewerCapture: captures the screen into a JPEG at `quality` (0 or 50: the
+** standard tables as they are; lower is coarser; 100 and above finest;
+** values above 2^31 fail). On success
+** returns 0 and lends the image through *outData and *outByteCount until the
+** next capture call or ViewerCloseCapture. Returns -10 when the screen copy
+** failed and -1 when encoding failed, the image did not fit, the capture
+** bitmap could not be created, or capture is not open; the out-parameters
+** are then untouched. Lock: not taken.
+*/
 VIDEOVIEWER_API int32_t ViewerCapture(ViewerRecord *viewer, uint32_t quality,
                                       uint8_t **outData,
                                       uint32_t *outByteCount);
 
-/* As ViewerCapture for the window of ViewerOpenCapture2, also reporting the
-** captured size. Returns 0 or -1. Lock: not taken. */
+/*
+** ViewerCapture2: as ViewerCapture for the capture of ViewerOpenCapture2.
+** A window is captured over its rectangle clamped to the screen, following
+** changes of its size (the lent image of the old size is then released).
+** Returns 0 or -1. -1 without writing any out-parameter when the window's
+** rectangle cannot be read, its visible part is narrower or lower than 10
+** pixels, or capture is not open. Otherwise *outWidth and *outHeight receive
+** the captured size even when the copy or the encoding then fails; *outData
+** and *outByteCount are written only on success. A failing screen copy
+** recreates the capture bitmap and device contexts (on the 1st, 121st, ...
+** failure in a row). Lock: not taken.
+*/
 VIDEOVIEWER_API int32_t ViewerCapture2(ViewerRecord *viewer, uint32_t quality,
                                        uint32_t *outWidth,
                                        uint32_t *outHeight, uint8_t **outData,
                                        uint32_t *outByteCount);
 
-/* Releases the capture objects and the lent JPEG. Lock: not taken. */
+/*
+** ViewerCloseCapture: releases the encoder, the capture bitmap, its device
+** contexts and the lent JPEG. Closing a closed capture does nothing. Call it
+** before DisposeViewer; ViewerClose does not. Lock: not taken.
+*/
 VIDEOVIEWER_API void ViewerCloseCapture(ViewerRecord *viewer);
 
 #ifdef __cplusplus
