@@ -30,31 +30,6 @@ Lent RenderDec1(ViewerRecord* viewer, const SampleJpeg& sample, uint64_t tag, in
   return lent;
 }
 
-// The window's client pixels as blue, green, red, x quadruples, top row
-// first, read back through a device context of the window (under Wine the
-// screen's DC does not see a window's surface before it is flushed to X).
-std::vector<uint8_t> ReadClient(HWND window, int width, int height) {
-  HDC windowDc = GetDC(window);
-  HDC memory = CreateCompatibleDC(windowDc);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ previous = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, windowDc, 0, 0, SRCCOPY);
-  std::vector<uint8_t> pixels(static_cast<uint8_t*>(bits),
-                              static_cast<uint8_t*>(bits) + width * height * 4);
-  SelectObject(memory, previous);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(window, windowDc);
-  return pixels;
-}
-
 class Render : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -100,13 +75,9 @@ TEST_F(Render, DrawsThePictureIntoTheWindow) {
   Dll().ViewerSetVideoDestination(viewer, 50, 50, 16, 16);
   // Let the window be mapped and painted first, so its own background
   // painting cannot cover the picture afterwards.
-  for (int i = 0; i < 10; ++i) {
-    PumpMessages();
-    Sleep(20);
-  }
+  LetWindowSettle();
   const Lent lent = RenderDec1(viewer, vv::test::kSampleBaseline420, 3);
   ASSERT_NE(lent.pixels, nullptr);
-  GdiFlush();
   const std::vector<uint8_t> shown = ReadClient(window.handle(), 16, 16);
   int differing = 0;
   for (int y = 0; y < 16; ++y) {
