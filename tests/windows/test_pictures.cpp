@@ -78,25 +78,32 @@ TestPicture PatternPicture(int width, int height, int seed) {
   return p;
 }
 
-std::vector<uint8_t> EncodeLosslessJpeg(const TestPicture& picture) {
+std::vector<uint8_t> EncodeLosslessJpeg(const TestPicture& picture, bool gray) {
   std::vector<uint8_t> out = {0xFF, 0xD8};
   Segment(&out, 0xE0, {'J', 'F', 'I', 'F', 0, 1, 2, 0, 0, 1, 0, 1, 0, 0});
   const int w = picture.width, h = picture.height;
-  Segment(&out, 0xC3,
-          {8, uint8_t(h >> 8), uint8_t(h), uint8_t(w >> 8), uint8_t(w), 3, 1, 0x11, 0, 2, 0x11, 0, 3, 0x11, 0});
+  const uint8_t n = gray ? 1 : 3;
+  std::vector<uint8_t> sof = {8, uint8_t(h >> 8), uint8_t(h), uint8_t(w >> 8), uint8_t(w), n};
+  // Predictor 1 (left), no point transform; every component on table 0.
+  std::vector<uint8_t> sos = {n};
+  for (uint8_t id = 1; id <= n; ++id) {
+    sof.insert(sof.end(), {id, 0x11, 0});
+    sos.insert(sos.end(), {id, 0x00});
+  }
+  sos.insert(sos.end(), {1, 0, 0});
+  Segment(&out, 0xC3, sof);
   std::vector<uint8_t> dht = {0x00};
   dht.insert(dht.end(), kDcBits, kDcBits + 16);
   dht.insert(dht.end(), kDcValues, kDcValues + 12);
   Segment(&out, 0xC4, dht);
-  // Three components on table 0, predictor 1 (left), no point transform.
-  Segment(&out, 0xDA, {3, 1, 0x00, 2, 0x00, 3, 0x00, 1, 0, 0});
+  Segment(&out, 0xDA, sos);
   Code codes[12];
   BuildCodes(codes);
   BitWriter bits(&out);
   static const int kChannelOfComponent[3] = {2, 1, 0};  // Y, Cb, Cr from R, G, B
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
-      for (int c = 0; c < 3; ++c) {
+      for (int c = 0; c < n; ++c) {
         const int channel = kChannelOfComponent[c];
         // T.81 H.1.2.1: 128 for the first sample, the left neighbour on the
         // first line, the one above at the start of the other lines.

@@ -28,8 +28,8 @@ TestPicture PatternPicture(int width, int height, int seed = 0);
 
 // The picture as a lossless JFIF JPEG whose Y, Cb and Cr samples are the
 // picture's red, green and blue bytes: predictor 1, the Huffman table of
-// T.81 K.3.
-std::vector<uint8_t> EncodeLosslessJpeg(const TestPicture& picture);
+// T.81 K.3. With `gray`, one component: the red bytes.
+std::vector<uint8_t> EncodeLosslessJpeg(const TestPicture& picture, bool gray = false);
 
 // A top-down copy of a lent 32-bit picture (bottom-up when biHeight > 0).
 TestPicture CopyLentPicture(const void* header, const uint8_t* pixels);
