@@ -90,15 +90,17 @@ TEST(ViewerThreads, SnapshotFromOneThreadHoldsRendersUntilAThirdReturnsIt) {
   ASSERT_NE(a.bottomUp, b.bottomUp);
   ViewerRecord* viewer = Dll().CreateViewer();
   Dll().ViewerOpen(viewer, nullptr);
-  Render(viewer, a, 1);
+  Render(viewer, a, 0x1122334455667788ull);
 
   BITMAPINFOHEADER* header = nullptr;
   uint8_t* pixels = nullptr;
   uint32_t bytes = 0;
-  Worker([&] { Dll().ViewerLockSnapshot(viewer, &header, &pixels, &bytes, nullptr); })
+  uint64_t tag = 0;
+  Worker([&] { Dll().ViewerLockSnapshot(viewer, &header, &pixels, &bytes, &tag); })
       .FinishesWithin(INFINITE);
   ASSERT_NE(header, nullptr);
   ASSERT_EQ(bytes, a.bottomUp.size());
+  EXPECT_EQ(tag, 0x1122334455667788ull) << "all 64 bits of the sample's tag";
   {
     Worker renderer([&] { Render(viewer, b, 2); });
     EXPECT_FALSE(renderer.FinishesWithin(kStillBlockedMs)) << "rendered into a lent snapshot";
