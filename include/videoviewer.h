@@ -116,7 +116,8 @@ VIDEOVIEWER_API int32_t ViewerRenderMJPEGSample(
 ** buffer + maskOffset in the same buffer (maskSize 0: no masks). Masks are
 ** painted into the picture, measured from its top-left corner, before it is
 ** drawn. Nothing in a mask block can fail the sample; masks reaching past the
-** picture are clipped to it.
+** picture are clipped to it, and masks of negative size paint nothing. The
+** library does not start GDI+: without it the picture stays unmasked.
 */
 VIDEOVIEWER_API int32_t ViewerRenderMJPEGSampleEx(
     ViewerRecord *viewer, const uint8_t *buffer, uint32_t size, int32_t offset,

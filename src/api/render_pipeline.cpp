@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "api/privacy_masks.h"
 #include "jpeg/frame_decode.h"
 
 namespace vv {
@@ -30,8 +31,9 @@ bool DecodeFrame(ViewerRecord* viewer, const RenderRequest& request) {
     viewer->sourceX = viewer->sourceY = viewer->sourceWidth = viewer->sourceHeight = 0;
   }
   if (!decoded) return false;
-  // Privacy masks are painted here, into the still top-down picture, once
-  // the mask painter exists.
+  // Masks go into the still top-down picture, so their coordinates count
+  // from the top and every later use (drawing, loans, snapshots) has them.
+  if (request.masks != nullptr) PaintMasks(viewer, request.masks, request.maskSize);
   if (request.flip) FlipFrameRows(&frame);
   return true;
 }

@@ -1,10 +1,9 @@
-// Samples through the real DLL on a real window: what is lent, what is drawn,
-// and how the lock and the frame buffers follow the samples.
+// Samples through the real DLL on a real window: what is lent and what a
+// failed sample leaves (drawing: presentation_test.cpp; threads and the
+// lock: threads_test.cpp).
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 #include "api/viewer_record.h"
@@ -28,31 +27,6 @@ Lent RenderDec1(ViewerRecord* viewer, const SampleJpeg& sample, uint64_t tag, in
                                         &lent.height, &lent.header, &lent.pixels, &lent.bytes,
                                         flip);
   return lent;
-}
-
-// The window's client pixels as blue, green, red, x quadruples, top row
-// first, read back through a device context of the window (under Wine the
-// screen's DC does not see a window's surface before it is flushed to X).
-std::vector<uint8_t> ReadClient(HWND window, int width, int height) {
-  HDC windowDc = GetDC(window);
-  HDC memory = CreateCompatibleDC(windowDc);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ previous = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, windowDc, 0, 0, SRCCOPY);
-  std::vector<uint8_t> pixels(static_cast<uint8_t*>(bits),
-                              static_cast<uint8_t*>(bits) + width * height * 4);
-  SelectObject(memory, previous);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(window, windowDc);
-  return pixels;
 }
 
 class Render : public ::testing::Test {
@@ -96,34 +70,6 @@ TEST_F(Render, FlipZeroLeavesRowsTopDown) {
   }
 }
 
-TEST_F(Render, DrawsThePictureIntoTheWindow) {
-  Dll().ViewerSetVideoDestination(viewer, 50, 50, 16, 16);
-  // Let the window be mapped and painted first, so its own background
-  // painting cannot cover the picture afterwards.
-  for (int i = 0; i < 10; ++i) {
-    PumpMessages();
-    Sleep(20);
-  }
-  const Lent lent = RenderDec1(viewer, vv::test::kSampleBaseline420, 3);
-  ASSERT_NE(lent.pixels, nullptr);
-  GdiFlush();
-  const std::vector<uint8_t> shown = ReadClient(window.handle(), 16, 16);
-  int differing = 0;
-  for (int y = 0; y < 16; ++y) {
-    for (int x = 0; x < 16; ++x) {
-      const uint8_t* want = lent.pixels + ((15 - y) * 16 + x) * 4;  // bottom-up picture
-      const uint8_t* got = shown.data() + (y * 16 + x) * 4;
-      if (std::memcmp(want, got, 3) != 0 && ++differing < 4) {
-        ADD_FAILURE() << x << "," << y << " want " << int(want[0]) << " " << int(want[1]) << " "
-                      << int(want[2]) << " got " << int(got[0]) << " " << int(got[1]) << " "
-                      << int(got[2]);
-      }
-    }
-  }
-  EXPECT_EQ(differing, 0);
-  EXPECT_EQ(Dll().ViewerRepaintVideo(viewer), 0);
-}
-
 TEST_F(Render, FailedSampleLeavesNoPictureAndKeepsTheSize) {
   RenderDec1(viewer, vv::test::kSampleBaseline420, 5);
   static const uint8_t broken[] = {0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x01};
@@ -148,54 +94,6 @@ TEST_F(Render, OffsetAndExWithoutMasksBehaveAsThePlainCall) {
   EXPECT_EQ(width, 16u);
   EXPECT_EQ(viewer->hasPicture, 1u);
   EXPECT_EQ(viewer->sampleTag, 9u);
-}
-
-TEST_F(Render, SnapshotHoldsTheLockUntilReturned) {
-  RenderDec1(viewer, vv::test::kSampleBaseline420, 0x1122334455667788ull);
-  BITMAPINFOHEADER* header = nullptr;
-  uint8_t* pixels = nullptr;
-  uint32_t bytes = 0;
-  uint64_t tag = 0;
-  Dll().ViewerLockSnapshot(viewer, &header, &pixels, &bytes, &tag);
-  ASSERT_NE(header, nullptr);
-  EXPECT_EQ(tag, 0x1122334455667788ull);
-  EXPECT_EQ(bytes, 16u * 16 * 4);
-  const std::vector<uint8_t> before(pixels, pixels + bytes);
-  std::atomic<bool> rendered{false};
-  std::thread other([&] {
-    uint32_t w, h;
-    Dll().ViewerRenderMJPEGSample(viewer, vv::test::kSampleProgressive420.data,
-                                  vv::test::kSampleProgressive420.size, 0, 2, &w, &h);
-    rendered = true;
-  });
-  Sleep(150);
-  EXPECT_FALSE(rendered.load()) << "a sample rendered while the snapshot was lent";
-  EXPECT_EQ(std::memcmp(before.data(), pixels, bytes), 0);
-  EXPECT_NE(Dll().ViewerUnlockSnapshot(viewer), 0);
-  other.join();
-  EXPECT_TRUE(rendered.load());
-}
-
-TEST_F(Render, NewSizeForgetsTheSourceRectangle) {
-  RenderDec1(viewer, vv::test::kSampleBaseline420, 1);
-  Dll().ViewerSetVideoSource(viewer, 2, 2, 8, 8);
-  RenderDec1(viewer, vv::test::kSampleBaseline420, 2);
-  EXPECT_EQ(viewer->sourceWidth, 8) << "same size: kept";
-  // The same sample with a frame header that says 8 lines: another size.
-  std::vector<uint8_t> shorter = vv::test::kSampleBaseline420.bytes();
-  for (size_t i = 0; i + 6 < shorter.size(); ++i) {
-    if (shorter[i] == 0xFF && shorter[i + 1] == 0xC0) {
-      shorter[i + 5] = 0;  // height, high byte
-      shorter[i + 6] = 8;  // height, low byte
-      break;
-    }
-  }
-  uint32_t width = 0, height = 0;
-  Dll().ViewerRenderMJPEGSample(viewer, shorter.data(), static_cast<uint32_t>(shorter.size()), 0, 3,
-                                &width, &height);
-  EXPECT_EQ(height, 8u);
-  EXPECT_EQ(viewer->sourceWidth, 0);
-  EXPECT_EQ(viewer->sourceX, 0);
 }
 
 }  // namespace

@@ -73,3 +73,53 @@ TestWindow::~TestWindow() {
   if (window_ != nullptr) DestroyWindow(window_);
   PumpMessages();
 }
+
+void LetWindowSettle() {
+  for (int i = 0; i < 10; ++i) {
+    PumpMessages();
+    Sleep(20);
+  }
+}
+
+std::vector<uint8_t> ReadClient(HWND window, int width, int height) {
+  GdiFlush();
+  HDC windowDc = GetDC(window);
+  HDC memory = CreateCompatibleDC(windowDc);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ previous = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, windowDc, 0, 0, SRCCOPY);
+  std::vector<uint8_t> pixels(static_cast<uint8_t*>(bits),
+                              static_cast<uint8_t*>(bits) + static_cast<size_t>(width) * height * 4);
+  SelectObject(memory, previous);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(window, windowDc);
+  return pixels;
+}
+
+bool StartGdiplus() {
+  static const bool started = [] {
+    struct StartupInput {  // GdiplusStartupInput, version 1
+      UINT32 version = 1;
+      void* debugEventCallback = nullptr;
+      BOOL suppressBackgroundThread = FALSE;
+      BOOL suppressExternalCodecs = FALSE;
+    } input;
+    using StartupFn = int(WINAPI*)(ULONG_PTR*, const StartupInput*, void*);
+    HMODULE gdiplus = LoadLibraryW(L"gdiplus.dll");
+    if (gdiplus == nullptr) return false;
+    auto startup = reinterpret_cast<StartupFn>(
+        reinterpret_cast<void*>(GetProcAddress(gdiplus, "GdiplusStartup")));
+    ULONG_PTR token = 0;
+    // Left running until the process ends, as a host would for its lifetime.
+    return startup != nullptr && startup(&token, &input, nullptr) == 0;
+  }();
+  return started;
+}

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -50,3 +51,17 @@ class TestWindow {
 
 // Runs the calling thread's message queue until it is empty.
 void PumpMessages();
+
+// Pumps messages for a while, so a new window is mapped and its background
+// painted before a test draws into it and reads it back.
+void LetWindowSettle();
+
+// The window's client pixels as blue, green, red, x quadruples, top row
+// first, read back with BitBlt through a device context of the window (under
+// Wine the screen's DC does not see a window's surface before it is flushed
+// to X).
+std::vector<uint8_t> ReadClient(HWND window, int width, int height);
+
+// Starts GDI+ in the process once, as a host that sends privacy masks does
+// (GdiplusStartup resolved from gdiplus.dll); true when it is running.
+bool StartGdiplus();

@@ -1,0 +1,288 @@
+// Privacy masks through ViewerRenderMJPEGSampleEx on the real DLL, with GDI+
+// started by the test host. Expected pictures come from the same sample
+// decoded without masks and a per-pixel reference of the mask rules.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "api/viewer_record.h"
+#include "test_pictures.h"
+#include "viewer_dll.h"
+
+namespace {
+
+struct Record {
+  uint8_t kind, level;
+  int32_t x, y, w, h;  // 1/100000 of the frame
+};
+
+struct Rect {
+  int x, y, w, h;
+};
+
+void PutI32(std::vector<uint8_t>* out, int32_t v) {
+  for (int i = 0; i < 4; ++i) out->push_back(static_cast<uint8_t>(static_cast<uint32_t>(v) >> (8 * i)));
+}
+
+// Version 1, one unread byte, payload length, the records, then `tail` bytes
+// that belong to no record.
+std::vector<uint8_t> MaskBlock(const std::vector<Record>& records, int tail = 0) {
+  std::vector<uint8_t> b = {1, 0xEE};
+  PutI32(&b, static_cast<int32_t>(records.size() * 18 + tail));
+  for (const Record& r : records) {
+    b.push_back(r.kind);
+    b.push_back(r.level);
+    for (int32_t v : {r.x, r.y, r.w, r.h}) PutI32(&b, v);
+  }
+  b.insert(b.end(), tail, 0x01);
+  return b;
+}
+
+void PaintBlack(TestPicture* p, Rect r) {
+  for (int y = std::max(r.y, 0); y < std::min(r.y + r.h, p->height); ++y) {
+    for (int x = std::max(r.x, 0); x < std::min(r.x + r.w, p->width); ++x) {
+      std::memset(p->At(x, y), 0, 3);
+    }
+  }
+}
+
+// Per pixel: find the pixel's block of size b (the last row and column keep
+// what is left of the rectangle), average the four samples at a third and
+// two thirds of the block, all read from the picture as it was before.
+void PaintMosaic(TestPicture* p, Rect r, int b) {
+  const TestPicture before = *p;
+  for (int y = r.y; y < r.y + r.h; ++y) {
+    for (int x = r.x; x < r.x + r.w; ++x) {
+      const int bx = r.x + (x - r.x) / b * b, by = r.y + (y - r.y) / b * b;
+      const int bw = std::min(b, r.x + r.w - bx), bh = std::min(b, r.y + r.h - by);
+      for (int c = 0; c < 3; ++c) {
+        const int sum = before.At(bx + bw / 3, by + bh / 3)[c] +
+                        before.At(bx + 2 * (bw / 3), by + bh / 3)[c] +
+                        before.At(bx + bw / 3, by + 2 * (bh / 3))[c] +
+                        before.At(bx + 2 * (bw / 3), by + 2 * (bh / 3))[c];
+        p->At(x, y)[c] = static_cast<uint8_t>(sum / 4);
+      }
+    }
+  }
+}
+
+const std::vector<uint8_t>& Jpeg(int width, int height) {
+  static const std::vector<uint8_t> j640 = EncodeLosslessJpeg(PatternPicture(640, 480, 1));
+  static const std::vector<uint8_t> j800 = EncodeLosslessJpeg(PatternPicture(800, 800, 2));
+  return width == 640 ? j640 : j800;
+}
+
+// The sample as the viewer decodes it without masks, top-down.
+TestPicture Decode(const std::vector<uint8_t>& jpeg) {
+  ViewerRecord* viewer = Dll().CreateViewer();
+  Dll().ViewerOpen(viewer, nullptr);
+  uint32_t w = 0, h = 0, bytes = 0;
+  BITMAPINFOHEADER* header = nullptr;
+  uint8_t* pixels = nullptr;
+  Dll().ViewerRenderMJPEGSampleDec1Flip(viewer, jpeg.data(), static_cast<uint32_t>(jpeg.size()), 0,
+                                        1, &w, &h, &header, &pixels, &bytes, 0);
+  TestPicture picture = header != nullptr ? CopyLentPicture(header, pixels) : TestPicture();
+  Dll().ViewerClose(viewer);
+  Dll().DisposeViewer(viewer);
+  return picture;
+}
+
+const TestPicture& Picture(int width, int height) {
+  static const TestPicture p640 = Decode(Jpeg(640, 480));
+  static const TestPicture p800 = Decode(Jpeg(800, 800));
+  return width == 640 ? p640 : p800;
+}
+
+class Masks : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(StartGdiplus());
+    ASSERT_EQ(Picture(640, 480).width, 640);
+    ASSERT_EQ(Picture(800, 800).width, 800);
+    viewer = Dll().CreateViewer();
+    Dll().ViewerOpen(viewer, window.handle());
+    Dll().ViewerSetVideoDestination(viewer, 0, 0, 640, 480);
+  }
+  void TearDown() override {
+    Dll().ViewerClose(viewer);
+    Dll().DisposeViewer(viewer);
+  }
+
+  // Sends the picture with the mask block in the same buffer (block first,
+  // both at non-zero offsets) and returns the picture a snapshot lends.
+  TestPicture RenderMasked(int width, int height, const std::vector<uint8_t>& block,
+                           uint32_t maskSize) {
+    const std::vector<uint8_t>& jpeg = Jpeg(width, height);
+    std::vector<uint8_t> buffer(16, 0xCD);
+    buffer.insert(buffer.end(), block.begin(), block.end());
+    const int32_t imageOffset = static_cast<int32_t>(buffer.size());
+    buffer.insert(buffer.end(), jpeg.begin(), jpeg.end());
+    uint32_t w = 0, h = 0;
+    Dll().ViewerRenderMJPEGSampleEx(viewer, buffer.data(), static_cast<uint32_t>(jpeg.size()),
+                                    imageOffset, 77, maskSize, 16, &w, &h);
+    EXPECT_EQ(viewer->hasPicture, 1u) << "masks never fail the sample";
+    BITMAPINFOHEADER* header = nullptr;
+    uint8_t* pixels = nullptr;
+    Dll().ViewerLockSnapshot(viewer, &header, &pixels, nullptr, nullptr);
+    if (header == nullptr) return TestPicture();
+    TestPicture lent = CopyLentPicture(header, pixels);
+    Dll().ViewerUnlockSnapshot(viewer);
+    return lent;
+  }
+  TestPicture RenderMasked(int width, int height, const std::vector<uint8_t>& block) {
+    return RenderMasked(width, height, block, static_cast<uint32_t>(block.size()));
+  }
+
+  TestWindow window{640, 480};
+  ViewerRecord* viewer = nullptr;
+};
+
+TEST_F(Masks, SolidMasksBlackOutTheirRectangleInSnapshotAndWindow) {
+  struct Case {
+    const char* name;
+    Record record;
+    Rect black;
+  } cases[] = {
+      {"quarter-size band", {1, 0, 25000, 50000, 50000, 25000}, {160, 240, 320, 120}},
+      {"whole frame", {1, 0, 0, 0, 100000, 100000}, {0, 0, 640, 480}},
+      {"level is ignored by solid masks", {1, 2, 0, 0, 50000, 50000}, {0, 0, 320, 240}},
+      {"reaching past the corner", {1, 0, 90000, 90000, 50000, 50000}, {576, 432, 64, 48}},
+  };
+  LetWindowSettle();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestPicture want = Picture(640, 480);
+    PaintBlack(&want, c.black);
+    std::string report;
+    EXPECT_EQ(CountDifferentPixels(want, RenderMasked(640, 480, MaskBlock({c.record})), &report), 0)
+        << report;
+    // The window shows the masked picture at 1:1 (DrawDib copies exactly).
+    TestPicture shown{640, 480, ReadClient(window.handle(), 640, 480)};
+    report.clear();
+    EXPECT_EQ(CountDifferentPixels(want, shown, &report), 0) << report;
+  }
+  // Masks belong to one sample: the next sample without them is clean.
+  std::string report;
+  EXPECT_EQ(CountDifferentPixels(Picture(640, 480), RenderMasked(640, 480, {}, 0), &report), 0)
+      << report;
+}
+
+TEST_F(Masks, MosaicMatchesAReferenceComputedFromTheSourcePicture) {
+  struct Case {
+    const char* name;
+    int level;
+    Rect rect;   // pixels of the 800 x 800 picture
+    int block;   // expected block size
+    Rect painted;
+  } cases[] = {
+      {"400x300 level 0", 0, {40, 80, 400, 300}, 15, {40, 80, 400, 300}},
+      {"400x300 level 1", 1, {40, 80, 400, 300}, 30, {40, 80, 400, 300}},
+      {"400x300 level 2", 2, {40, 80, 400, 300}, 60, {40, 80, 400, 300}},
+      {"150x150 level 0: lower clamp", 0, {200, 16, 150, 150}, 10, {200, 16, 150, 150}},
+      {"95x95 level 1: last row and column 5", 1, {3, 7, 95, 95}, 10, {3, 7, 95, 95}},
+      {"800x800 level 2: upper clamp", 2, {0, 0, 800, 800}, 150, {0, 0, 800, 800}},
+      {"past the bottom-right: clipped first", 0, {700, 640, 300, 300}, 10, {700, 640, 100, 160}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Record record{2, uint8_t(c.level), c.rect.x * 125, c.rect.y * 125, c.rect.w * 125,
+                        c.rect.h * 125};  // 125 units = 1 pixel of 800
+    TestPicture want = Picture(800, 800);
+    PaintMosaic(&want, c.painted, c.block);
+    std::string report;
+    EXPECT_EQ(CountDifferentPixels(want, RenderMasked(800, 800, MaskBlock({record})), &report), 0)
+        << report;
+  }
+}
+
+TEST_F(Masks, MalformedBlocksPaintNothingAndTheSampleSucceeds) {
+  const std::vector<uint8_t> good = MaskBlock({{1, 0, 0, 0, 100000, 100000}});
+  std::vector<uint8_t> version2 = good, overlong = good, negative = good;
+  version2[0] = 2;
+  overlong[2] = 19;  // payload 19 > 24 - 6
+  negative[5] = 0x80;
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> block;
+    uint32_t maskSize;
+  } cases[] = {
+      {"5 bytes", good, 5},
+      {"version 2", version2, 24},
+      {"payload longer than the block", overlong, 24},
+      {"negative payload", negative, 24},
+      {"size negative as a signed value", good, 0x80000000u},
+      {"payload shorter than one record", MaskBlock({}, 17), 23},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string report;
+    EXPECT_EQ(CountDifferentPixels(Picture(640, 480), RenderMasked(640, 480, c.block, c.maskSize),
+                                   &report),
+              0)
+        << report;
+  }
+}
+
+TEST_F(Masks, BadRecordsAreSkippedAndTheirNeighboursDrawn) {
+  const Record first{1, 0, 0, 0, 10000, 10000};      // (0, 0, 64, 48)
+  const Record last{1, 0, 50000, 50000, 10000, 10000};  // (320, 240, 64, 48)
+  const Record area{1, 0, 20000, 20000, 20000, 20000};
+  auto with = [&](auto change) {
+    Record r = area;
+    change(&r);
+    return r;
+  };
+  struct Case {
+    const char* name;
+    Record bad;
+  } cases[] = {
+      {"kind 3", with([](Record* r) { r->kind = 3; })},
+      {"kind 0", with([](Record* r) { r->kind = 0; })},
+      {"level 3", with([](Record* r) { r->level = 3; })},
+      {"negative x", with([](Record* r) { r->x = -1; })},
+      {"negative y", with([](Record* r) { r->y = -1; })},
+      {"width over 100000", with([](Record* r) { r->w = 100001; })},
+      {"height over 100000", with([](Record* r) { r->h = 100001; })},
+      {"negative width (kept, paints nothing)", with([](Record* r) { r->w = -20000; })},
+      {"mosaic of negative height (kept, paints nothing)",
+       with([](Record* r) { r->kind = 2, r->h = -20000; })},
+  };
+  TestPicture want = Picture(640, 480);
+  PaintBlack(&want, {0, 0, 64, 48});
+  PaintBlack(&want, {320, 240, 64, 48});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string report;
+    // 4 bytes after the last record are not a record and are ignored.
+    EXPECT_EQ(CountDifferentPixels(want, RenderMasked(640, 480, MaskBlock({first, c.bad, last}, 4)),
+                                   &report),
+              0)
+        << report;
+  }
+  std::string report;
+  EXPECT_EQ(CountDifferentPixels(Picture(640, 480),
+                                 RenderMasked(640, 480, MaskBlock({cases[0].bad, cases[2].bad})),
+                                 &report),
+            0)
+      << "all records skipped" << report;
+}
+
+TEST_F(Masks, LaterRecordsPaintOverAndSampleEarlierOnes) {
+  const Record black{1, 0, 12500, 12500, 25000, 25000};   // (100, 100, 200, 200)
+  const Record mosaic{2, 1, 25000, 25000, 25000, 25000};  // (200, 200, 200, 200), b 20
+  const Record blackOver{1, 0, 31250, 31250, 6250, 6250};  // (250, 250, 50, 50)
+  TestPicture want = Picture(800, 800);
+  PaintBlack(&want, {100, 100, 200, 200});
+  PaintMosaic(&want, {200, 200, 200, 200}, 20);
+  PaintBlack(&want, {250, 250, 50, 50});
+  std::string report;
+  EXPECT_EQ(CountDifferentPixels(want, RenderMasked(800, 800, MaskBlock({black, mosaic, blackOver})),
+                                 &report),
+            0)
+      << report;
+}
+
+}  // namespace
