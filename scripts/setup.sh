@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ googletest libgtest-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
   wine64 xvfb xauth libgl1 libglx-mesa0 libgl1-mesa-dri x11-apps imagemagick
-  libturbojpeg0-dev libjpeg-turbo-progs clang libclang-rt-14-dev
+  libturbojpeg0-dev libjpeg-turbo-progs clang libclang-rt-14-dev ffmpeg python3
 )
 
 missing=()
