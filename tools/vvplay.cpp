@@ -235,6 +235,8 @@ int Play(const PlayerOptions& options) {
   HWND window = CreatePlayerWindow(width, height, &player);
   if (window == nullptr) {
     std::printf("cannot create the window (error %lu)\n", GetLastError());
+    if (gdiplus) vv::StopGdiplus(gdiplusToken);
+    UnloadViewerLibrary(&library);
     return 1;
   }
   player.viewer = library.CreateViewer();
