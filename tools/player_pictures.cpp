@@ -6,6 +6,20 @@
 #include "image_files.h"
 
 namespace vv {
+namespace {
+
+// Top-down rows of width blue-green-red-x pixels, without padding.
+bool WriteBgrxBmp(const char* path, const uint8_t* pixels, int32_t width, int32_t height) {
+  ImageView view;
+  view.pixels = pixels;
+  view.step = width * 4;
+  view.width = width;
+  view.height = height;
+  view.layout = PixelLayout::kBgrx;
+  return WriteBmp(path, view);
+}
+
+}  // namespace
 
 bool SaveSnapshot(const ViewerLibrary& library, ViewerRecord* viewer, const char* path,
                   SavedPicture* saved) {
@@ -34,13 +48,7 @@ bool SaveSnapshot(const ViewerLibrary& library, ViewerRecord* viewer, const char
   }
   library.ViewerUnlockSnapshot(viewer);
   if (!usable) return false;
-  ImageView view;
-  view.pixels = topDown.data();
-  view.step = width * 4;
-  view.width = width;
-  view.height = height;
-  view.layout = PixelLayout::kBgrx;
-  if (!WriteBmp(path, view)) return false;
+  if (!WriteBgrxBmp(path, topDown.data(), width, height)) return false;
   saved->width = width;
   saved->height = height;
   saved->tag = tag;
@@ -71,15 +79,7 @@ bool SaveWindowPixels(HWND window, const char* path, SavedPicture* saved) {
     ok = BitBlt(memoryDc, 0, 0, width, height, windowDc, 0, 0, SRCCOPY) != 0;
     GdiFlush();
     SelectObject(memoryDc, previous);
-    if (ok) {
-      ImageView view;
-      view.pixels = static_cast<const uint8_t*>(bits);
-      view.step = width * 4;
-      view.width = width;
-      view.height = height;
-      view.layout = PixelLayout::kBgrx;
-      ok = WriteBmp(path, view);
-    }
+    if (ok) ok = WriteBgrxBmp(path, static_cast<const uint8_t*>(bits), width, height);
   }
   if (bitmap != nullptr) DeleteObject(bitmap);
   if (memoryDc != nullptr) DeleteDC(memoryDc);
