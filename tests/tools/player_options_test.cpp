@@ -1,0 +1,101 @@
+// The player's command line, and the mask block it sends: bytes written out
+// by hand from the block's layout (version, reserved byte, little-endian
+// payload length, 18-byte records of kind, level and four little-endian
+// 32-bit values in 1/100000 of the frame).
+#include "player_options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace vv {
+namespace {
+
+bool Parse(std::vector<const char*> args, PlayerOptions* options, std::string* error) {
+  args.insert(args.begin(), "vvplay");
+  return ParsePlayerOptions(static_cast<int>(args.size()), args.data(), options, error);
+}
+
+TEST(PlayerOptions, AcceptsEachOption) {
+  PlayerOptions o;
+  std::string error;
+  ASSERT_TRUE(Parse({"--fps", "12.5", "--frames", "30", "--size", "320x180", "--snapshot", "s.bmp",
+                     "--screenshot", "w.bmp", "--capture", "c.jpg", "--quality", "90", "--stats",
+                     "clip.avi"},
+                    &o, &error))
+      << error;
+  EXPECT_EQ(o.source, "clip.avi");
+  EXPECT_EQ(o.framesPerSecond, 12.5);
+  EXPECT_EQ(o.frames, 30);
+  EXPECT_EQ(o.clientWidth, 320);
+  EXPECT_EQ(o.clientHeight, 180);
+  EXPECT_EQ(o.snapshotPath, "s.bmp");
+  EXPECT_EQ(o.screenshotPath, "w.bmp");
+  EXPECT_EQ(o.capturePath, "c.jpg");
+  EXPECT_EQ(o.captureQuality, 90u);
+  EXPECT_TRUE(o.stats);
+  PlayerOptions defaults;
+  ASSERT_TRUE(Parse({"clip.mjpeg"}, &defaults, &error));
+  EXPECT_EQ(defaults.framesPerSecond, -1);
+  EXPECT_EQ(defaults.frames, -1);
+  EXPECT_TRUE(defaults.masks.empty());
+}
+
+TEST(PlayerOptions, RefusesMalformedCommandLines) {
+  const std::vector<std::vector<const char*>> cases = {
+      {},
+      {"a.avi", "b.avi"},
+      {"--frames", "0", "a.avi"},
+      {"--frames", "ten", "a.avi"},
+      {"--fps", "-1", "a.avi"},
+      {"--fps", "nan", "a.avi"},
+      {"--quality", "101", "a.avi"},
+      {"--size", "320", "a.avi"},
+      {"--size", "8x8", "a.avi"},
+      {"--snapshot", "", "a.avi"},
+      {"--verbose", "a.avi"},
+      {"a.avi", "--frames"},
+      {"--mask", "black:1,2,3", "a.avi"},
+      {"--mask", "black:1,2,3,4,5", "a.avi"},
+      {"--mask", "blur:1,2,3,4", "a.avi"},
+      {"--mask", "mosaic3:1,2,3,4", "a.avi"},
+      {"--mask", "black:100.001,0,1,1", "a.avi"},
+      {"--mask", "black:-1,0,1,1", "a.avi"},
+      {"--mask", "black:1.2345,0,1,1", "a.avi"},
+      {"--mask", "black:1.,0,1,1", "a.avi"},
+      {"--mask", "black:,0,1,1", "a.avi"},
+  };
+  for (const auto& args : cases) {
+    PlayerOptions o;
+    o.source = "untouched";
+    std::string error;
+    EXPECT_FALSE(Parse(args, &o, &error)) << (args.empty() ? "(none)" : args[0]) << " "
+                                          << (args.size() > 1 ? args[1] : "");
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(o.source, "untouched");
+  }
+}
+
+TEST(PlayerOptions, MaskOptionsMakeTheBlockBytes) {
+  PlayerOptions o;
+  std::string error;
+  ASSERT_TRUE(Parse({"--mask", "black:25,50,50,25", "--mask", "mosaic2:0.001,100,12.5,0.25",
+                     "--mask", "mosaic:0,0,100,100", "clip"},
+                    &o, &error))
+      << error;
+  const std::vector<uint8_t> expected = {
+      1, 0, 54, 0, 0, 0,                                       // version, reserved, 3 × 18
+      1, 0, 0xA8, 0x61, 0, 0, 0x50, 0xC3, 0, 0,                // black, x 25000, y 50000
+      0x50, 0xC3, 0, 0, 0xA8, 0x61, 0, 0,                      // width 50000, height 25000
+      2, 2, 1, 0, 0, 0, 0xA0, 0x86, 0x01, 0,                   // mosaic 2, x 1, y 100000
+      0xD4, 0x30, 0, 0, 0xFA, 0, 0, 0,                         // width 12500, height 250
+      2, 1, 0, 0, 0, 0, 0, 0, 0, 0,                            // mosaic 1 at 0, 0
+      0xA0, 0x86, 0x01, 0, 0xA0, 0x86, 0x01, 0,                // 100000 × 100000
+  };
+  EXPECT_EQ(BuildMaskBlock(o.masks), expected);
+  EXPECT_TRUE(BuildMaskBlock({}).empty());
+}
+
+}  // namespace
+}  // namespace vv

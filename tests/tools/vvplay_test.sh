@@ -1,0 +1,122 @@
+#!/bin/bash
+# vvplay end to end under Wine, on clips made by ffmpeg from its test
+# pattern and reshaped as cameras send them (no DHT segments; AVI; HTTP
+# multipart). What the window shows, read back through its device context,
+# and what the snapshot lends are compared with the frame decoded
+# independently (ffmpeg's decoder to Y'CbCr planes, converted by
+# picture_compare.py).
+#   vvplay_test.sh BIN_DIR   (BIN_DIR holds vvplay.exe and VideoViewer.dll)
+# Inside ctest it joins the Wine session of the run (VV_WINE_STATE).
+set -u
+bin="$(cd "${1:?directory of vvplay.exe}" && pwd)"
+here="$(cd "$(dirname "$0")" && pwd)"
+root="$(cd "$here/../.." && pwd)"
+for tool in ffmpeg python3; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool not installed"; exit 0; }
+done
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# 12 frames of 320x240 at 4:2:0 with the standard Huffman tables, so that
+# dropping the DHT segments leaves the same pictures.
+ffmpeg -v error -f lavfi -i testsrc2=size=320x240:rate=25 -frames:v 12 -c:v mjpeg \
+  -huffman default -q:v 3 -f mjpeg made.mjpeg || exit 1
+python3 "$root/scripts/mjpeg_tool.py" strip made.mjpeg clip.mjpeg || exit 1
+ffmpeg -v error -f mjpeg -framerate 25 -i clip.mjpeg -c:v copy -r 25 clip.avi || exit 1
+python3 "$root/scripts/mjpeg_tool.py" multipart clip.mjpeg clip.mjpg || exit 1
+# The decoder refuses an image without a frame header: one bad frame.
+{ head -c "$(stat -c %s clip.mjpeg)" clip.mjpeg; printf '\377\330\377\331'; } > damaged.mjpeg
+printf 'no pictures in here\n' > garbage.bin
+
+# reference INDEX: frame INDEX of the clip as Y'CbCr planes in ref-INDEX.yuv.
+reference() {
+  python3 "$root/scripts/mjpeg_tool.py" frame clip.mjpeg "$1" "ref-$1.jpg" &&
+    ffmpeg -v error -i "ref-$1.jpg" -f rawvideo -pix_fmt yuvj420p "ref-$1.yuv"
+}
+
+# play EXPECTED_STATUS ARGS...: runs vvplay, output in out.txt.
+play() {
+  local want="$1"; shift
+  "$root/scripts/wine-run.sh" "$bin/vvplay.exe" "$@" >out.txt 2>err.txt
+  local got=$?
+  [ "$got" = "$want" ] || fail "vvplay $* exited $got, want $want: $(tr '\n' ' ' < out.txt)"
+}
+
+expect_line() { grep -qF "$1" out.txt || fail "vvplay output lacks '$1': $(tr '\n' ' ' < out.txt)"; }
+
+# matches PICTURE.bmp INDEX MAX_MAE MIN_PSNR: the picture shows frame INDEX
+# and is not blank.
+matches() {
+  local result
+  result="$(python3 "$here/picture_compare.py" "$1" "ref-$2.yuv" 320 240)" ||
+    { fail "cannot compare $1"; return; }
+  echo "$1 against frame $2: $result"
+  awk -v r="$result" -v mae="$3" -v psnr="$4" 'BEGIN { split(r, f, " ");
+      exit !(f[2] <= mae && f[4] >= psnr && f[6] > 20) }' ||
+    fail "$1 does not show frame $2 ($result; want mae <= $3, psnr >= $4, stddev > 20)"
+}
+
+reference 11 && reference 2 || exit 1
+
+# At the frame's own size the window shows the decoded picture pixel for
+# pixel; the viewer and the reference differ only in IDCT rounding and in
+# the chroma filter at MCU-row edges.
+play 0 clip.avi --frames 12 --stats --screenshot shot.bmp --snapshot snap.bmp
+expect_line "source: clip.avi, AVI, 12 frames, 320x240, playing at 25 fps"
+expect_line "frames decoded 12, failed 0"
+expect_line "snapshot: snap.bmp (320x240, frame 12)"
+expect_line "screenshot: shot.bmp (320x240)"
+matches shot.bmp 11 0.5 40
+matches snap.bmp 11 0.5 40
+
+# Stretched to 200x150, DrawDib in COLORONCOLOR mode drops rows and columns;
+# which ones may differ by one from the reference's centre sample, which
+# shows only on the test pattern's sharp edges: a low mean error with peaks
+# (another frame of the clip gives a mean error near 10, a flipped picture 16).
+play 0 clip.mjpg --frames 12 --fps 0 --size 200x150 --screenshot stretched.bmp
+expect_line "source: clip.mjpg, multipart, 12 frames"
+expect_line "screenshot: stretched.bmp (200x150)"
+matches stretched.bmp 11 3 22
+
+# Looping the source: frame 15 is the clip's frame 2 again.
+play 0 clip.mjpeg --frames 15 --fps 0 --stats --snapshot loop.bmp
+expect_line "source: clip.mjpeg, JPEG sequence, 12 frames"
+expect_line "frames decoded 15, failed 0"
+expect_line "snapshot: loop.bmp (320x240, frame 15)"
+matches loop.bmp 2 0.5 40
+
+# A damaged last frame: counted, and no picture is left to lend.
+play 1 damaged.mjpeg --frames 13 --fps 0 --stats --snapshot none.bmp
+expect_line "frames decoded 12, failed 1"
+expect_line "snapshot FAILED"
+
+# Capture of the window through the library's encoder: a JPEG image of the
+# window's rectangle (frame included, so at least the client's size), or a
+# clear report that the capture exports failed.
+play_capture_status=0
+"$root/scripts/wine-run.sh" "$bin/vvplay.exe" clip.avi --frames 3 --capture cap.jpg \
+  --quality 90 >out.txt 2>err.txt || play_capture_status=$?
+if [ "$play_capture_status" = 0 ]; then
+  size="$(sed -n 's/^capture: cap.jpg (\([0-9]*\)x\([0-9]*\),.*/\1 \2/p' out.txt)"
+  read -r cw ch <<<"$size"
+  [ -n "$size" ] && [ "$cw" -ge 320 ] && [ "$ch" -ge 240 ] || fail "capture report: $(cat out.txt)"
+  if command -v djpeg >/dev/null; then
+    djpeg cap.jpg > cap.ppm || fail "the capture is no JPEG image"
+    [ "$(head -c 20 cap.ppm | tr '\n' ' ' | cut -d' ' -f1-3)" = "P6 $cw $ch" ] ||
+      fail "capture is $(head -c 15 cap.ppm | tr '\n' ' '), reported $size"
+  fi
+else
+  expect_line "capture FAILED: ViewerCapture2 returned -1; nothing written to cap.jpg"
+  [ ! -e cap.jpg ] || fail "a failed capture wrote cap.jpg"
+fi
+
+play 1 garbage.bin --frames 3
+expect_line "garbage.bin: no JPEG frames found"
+play 2 --frames
+play 1 missing.avi
+
+echo "vvplay_test: $failures failure(s)"
+[ "$failures" = 0 ]
