@@ -96,16 +96,23 @@ std::map<std::string, TableEntry> ReadTable(const std::vector<uint32_t>& tokens)
   return entries;
 }
 
+bool operator==(const TableEntry& a, const TableEntry& b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
 TEST(ShaderAssembler, ConstantTableFields) {
   auto table = ReadTable(Assemble(
       "ps_2_a\nuniform float scale : c7\nuniform float3 axis : c2\n"
       "uniform float4 tint : c31\nuniform sampler2D picture : s3\nmov oC0, c7\n"));
-  ASSERT_EQ(table.size(), 4u);
-  // set, index, count, class, type, rows, columns, elements
-  EXPECT_EQ(std::memcmp(&table["scale"], &(const TableEntry&)TableEntry{2, 7, 1, 0, 3, 1, 1, 1}, sizeof(TableEntry)), 0);
-  EXPECT_EQ(std::memcmp(&table["axis"], &(const TableEntry&)TableEntry{2, 2, 1, 1, 3, 1, 3, 1}, sizeof(TableEntry)), 0);
-  EXPECT_EQ(std::memcmp(&table["tint"], &(const TableEntry&)TableEntry{2, 31, 1, 1, 3, 1, 4, 1}, sizeof(TableEntry)), 0);
-  EXPECT_EQ(std::memcmp(&table["picture"], &(const TableEntry&)TableEntry{3, 3, 1, 4, 12, 1, 1, 1}, sizeof(TableEntry)), 0);
+  const struct {
+    const char* name;
+    TableEntry entry;  // set, index, count, class, type, rows, columns, elements
+  } expected[] = {{"scale", {2, 7, 1, 0, 3, 1, 1, 1}},
+                  {"axis", {2, 2, 1, 1, 3, 1, 3, 1}},
+                  {"tint", {2, 31, 1, 1, 3, 1, 4, 1}},
+                  {"picture", {3, 3, 1, 4, 12, 1, 1, 1}}};
+  EXPECT_EQ(table.size(), 4u);
+  for (const auto& e : expected) EXPECT_TRUE(table[e.name] == e.entry) << e.name;
 }
 
 std::vector<uint32_t> AssembleFile(const char* name) {
