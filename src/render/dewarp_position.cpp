@@ -21,8 +21,8 @@ void Upload(DewarpView* view, ConstantUpload upload) {
 
 }  // namespace
 
-DewarpConstants ComputeConstants(const DewarpView& view) {
-  DewarpConstants out{};
+ViewConstants ComputeConstants(const DewarpView& view) {
+  ViewConstants out{};
   const float z = view.zoom;
   const float w = view.imageWidth;
   const float h = view.imageHeight;

@@ -17,7 +17,7 @@ using ConstantUpload = void (*)(DewarpView* view);
 
 // What a view uploads for its position: LensProfile (pixels), lambdaOffset
 // and rotateData (radians), tangentOfFieldOfView.
-struct DewarpConstants {
+struct ViewConstants {
   float lensProfile[3];
   float lambdaOffset;
   float rotateData[3];
@@ -28,7 +28,7 @@ struct DewarpConstants {
 // 2 (ceiling) and 3 (floor) are treated as 1 (wall): the view then looks
 // along the optical axis at its default position, which is the one picture
 // that makes sense for a camera whose mounting was never described.
-DewarpConstants ComputeConstants(const DewarpView& view);
+ViewConstants ComputeConstants(const DewarpView& view);
 
 // Gives the view the default position and tilt limits of its effect and
 // leaves the blend, then uploads. Effects other than 1, 2, 3: the view is

@@ -33,7 +33,7 @@ HRESULT LoadShader(DewarpView* view, IDirect3DDevice9* device, float viewAspect)
 
 void UploadConstants(DewarpView* view) {
   if (view->device == nullptr || view->constantTable == nullptr) return;
-  const DewarpConstants k = ComputeConstants(*view);
+  const ViewConstants k = ComputeConstants(*view);
   // The panorama shaders lack the last three constants; those uploads then
   // fail harmlessly, so no result is examined.
   ID3DXConstantTable* table = view->constantTable;

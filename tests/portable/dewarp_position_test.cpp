@@ -149,7 +149,7 @@ TEST(DewarpPositionViews, AbsoluteAndRelativePositions) {
   EXPECT_EQ(views.single.overviewActive, 1u);
 }
 
-TEST(DewarpConstants, WorkedExamplesAndTheOverview) {
+TEST(ViewConstants, WorkedExamplesAndTheOverview) {
   const double pi = 3.14159265358979;
   const double lensL = (4.0 / 3.0) / (640.0 / 480.0) * (480.0 * 30 / 50);  // the blend's L
   struct Case {
@@ -173,7 +173,7 @@ TEST(DewarpConstants, WorkedExamplesAndTheOverview) {
   for (const Case& c : cases) {
     DewarpView view = MakeView(c.effect, true);
     PlaceView(&view, c.pan, c.tilt, c.zoom, nullptr);
-    const DewarpConstants k = ComputeConstants(view);
+    const ViewConstants k = ComputeConstants(view);
     for (int i = 0; i < 3; ++i) {
       EXPECT_NEAR(k.lensProfile[i], c.lens[i], 1e-4) << c.name << " lens " << i;
       EXPECT_NEAR(k.rotateData[i], c.rotate[i], 2e-7) << c.name << " rotate " << i;
