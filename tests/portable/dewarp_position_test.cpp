@@ -149,7 +149,7 @@ TEST(DewarpPositionViews, AbsoluteAndRelativePositions) {
   EXPECT_EQ(views.single.overviewActive, 1u);
 }
 
-TEST(ViewConstants, WorkedExamplesAndTheOverview) {
+TEST(DewarpConstants, WorkedExamplesAndTheOverview) {
   const double pi = 3.14159265358979;
   const double lensL = (4.0 / 3.0) / (640.0 / 480.0) * (480.0 * 30 / 50);  // the blend's L
   struct Case {
