@@ -231,25 +231,4 @@ TEST(DewarpGeometry, BackBufferAndBandOfEachComposition) {
   EXPECT_EQ(ComputeOutputGeometry(1, 1, 0, 800, 0, 480).backBufferHeight, 0);
 }
 
-TEST(DewarpGeometry, QuadsTileTheImageWithUnitTextureSquares) {
-  QuadVertex v[kQuadVertexCount];
-  WriteQuadVertices(640, 480, v);
-  const float expected[5][2] = {{0, 0}, {0, 0}, {320, 0}, {0, 240}, {320, 240}};
-  for (int q = 0; q < 5; ++q) {
-    const float size = q == 0 ? 1.0f : 0.5f;
-    for (int i = 0; i < 4; ++i) {
-      const QuadVertex& p = v[q * 4 + i];
-      const float cu = (i == 1 || i == 2) ? 1.0f : 0.0f;
-      const float cv = i >= 2 ? 1.0f : 0.0f;
-      EXPECT_EQ(p.x, expected[q][0] + cu * 640 * size) << q << " " << i;
-      EXPECT_EQ(p.y, expected[q][1] + cv * 480 * size) << q << " " << i;
-      EXPECT_EQ(p.u, cu);
-      EXPECT_EQ(p.v, cv);
-      EXPECT_EQ(p.z, 0.0f);
-      EXPECT_EQ(p.diffuse, 0xFFFFFFFFu);
-    }
-  }
-  static_assert(sizeof(QuadVertex) == 24, "FVF 0x142 vertices are 24 bytes");
-}
-
 }  // namespace

@@ -8,9 +8,11 @@
 #include <psapi.h>
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "api/viewer_record.h"
+#include "dewarp_frame_util.h"
 #include "jpeg_samples_util.h"
 #include "render/dewarp_renderer.h"
 #include "viewer_dll.h"
@@ -196,6 +198,55 @@ TEST(DewarpPresenter, AfterDetachTheViewerDrawsThroughDrawDibAgain) {
   }
   ReleaseDC(v.window(), windowDc);
   EXPECT_EQ(differing, 0);
+}
+
+struct Reported {
+  float pan = -1000, tilt = -1000, zoom = -1000;
+};
+Reported GetPosition(ViewerRecord* viewer) {
+  Reported r;
+  Dll().ViewerGetDewarpPosition(viewer, &r.pan, &r.tilt, &r.zoom);
+  return r;
+}
+
+TEST(DewarpPresenter, InitialPositionAppliesAtTheFirstFrameOnly) {
+  DewarpViewer v(true, 4);  // ceiling: tilt -90..0
+  Dll().ViewerSetDewarpPosition(v.viewer, 5, 5, 5);  // no views yet: nothing
+  Reported before = GetPosition(v.viewer);
+  EXPECT_EQ(before.zoom, -1000.0f) << "untouched before the first frame";
+  Dll().ViewerSetInitialDewarpPosition(v.viewer, 10, -40, 80);
+  RenderSample(v.viewer);
+  Reported after = GetPosition(v.viewer);
+  EXPECT_EQ(after.pan, 10.0f);
+  EXPECT_EQ(after.tilt, -40.0f);
+  EXPECT_EQ(after.zoom, 50.0f) << "the quad views' limit";
+  EXPECT_EQ(v.viewer->initialPositionPending, 0);
+  // Later initial positions wait for the next set-up.
+  Dll().ViewerSetInitialDewarpPosition(v.viewer, 20, -20, 20);
+  Dll().ViewerSetDewarpPosition(v.viewer, 1, 0, 0);
+  RenderSample(v.viewer);
+  EXPECT_EQ(GetPosition(v.viewer).pan, 11.0f);
+  // A panorama has no position to report.
+  Dll().ViewerSetupDewarpComposition(v.viewer, 2);
+  EXPECT_EQ(GetPosition(v.viewer).zoom, -1000.0f);
+}
+
+TEST(DewarpPresenter, FramesOfAnotherSizeAreDrawnWithoutOverrun) {
+  DewarpViewer v;
+  RenderSample(v.viewer);
+  ASSERT_EQ(v.viewer->dewarpRenderer->imageWidth, 16u);
+  // A 48 x 40 frame after set-up at 16 x 16, then a 40 x 8 one: rows are
+  // cut or short, the size stays that of the set-up.
+  for (const auto& size : {std::pair<int, int>{48, 40}, std::pair<int, int>{40, 8}}) {
+    const int width = size.first, height = size.second;
+    const std::vector<uint8_t> jpeg = vv::test::LosslessGrayJpeg(
+        std::vector<uint8_t>(size_t(width) * height, 100), width, height);
+    uint32_t w = 0, h = 0;
+    Dll().ViewerRenderMJPEGSample(v.viewer, jpeg.data(), uint32_t(jpeg.size()), 0, 3, &w, &h);
+    ASSERT_EQ(v.viewer->hasPicture, 1u) << width << "x" << height;
+    EXPECT_EQ(v.viewer->dewarpRenderer->imageWidth, 16u);
+    EXPECT_EQ(Dll().ViewerRepaintVideo(v.viewer), 0);
+  }
 }
 
 }  // namespace
