@@ -63,6 +63,18 @@ HRESULT DrawView(DewarpRenderer* r, DewarpView* view, UINT startVertex) {
   return hr;
 }
 
+// Whether the read-back can copy what its header will describe. A single
+// view's band taller than its back buffer (a wide frame with an aspect mode)
+// reaches below the surface: Present is given it unchanged and the platform
+// clips it, but its read-back is refused, since the platform's lock does not
+// always refuse it and the copy would overrun. So is a back buffer that is
+// not outputWidth wide (requested width 0: the device took the window's).
+bool Readable(const DewarpRenderer& r, const RECT* band, const D3DSURFACE_DESC& desc) {
+  if (LONG(desc.Width) != r.outputWidth) return false;
+  return band == nullptr || (band->top >= 0 && band->bottom > band->top &&
+                             band->bottom <= LONG(desc.Height) && band->right <= LONG(desc.Width));
+}
+
 }  // namespace
 
 HRESULT RenderFrame(DewarpRenderer* r, const uint8_t* bits, uint32_t byteSize) {
@@ -126,7 +138,7 @@ HRESULT ReadBack(DewarpRenderer* r, BITMAPINFOHEADER* header, uint8_t** bits,
   RECT band;
   const RECT* lockRect = r->aspectMode > 0 ? PresentedBand(*r, &band) : nullptr;
   if (SUCCEEDED(r->device->GetRenderTarget(0, &backBuffer)) &&
-      SUCCEEDED(backBuffer->GetDesc(&desc)) &&
+      SUCCEEDED(backBuffer->GetDesc(&desc)) && Readable(*r, lockRect, desc) &&
       SUCCEEDED(r->device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format,
                                                        D3DPOOL_SYSTEMMEM, &copy, nullptr)) &&
       SUCCEEDED(r->device->GetRenderTargetData(backBuffer, copy)) &&

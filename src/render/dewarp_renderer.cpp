@@ -87,8 +87,11 @@ void RendererFrameEntry(ViewerRecord* viewer, DewarpRenderer* r, const uint8_t* 
                         uint32_t byteSize, uint32_t width, uint32_t height) {
   if (r->state == 0) {
     // Effect, lens, width and composition are whatever the set-up exports
-    // left; a renderer never set up gets effect 0, width 0, a zero lens and
-    // the single view, which draws black at best: the host's omission.
+    // left. Without them: effect 0, width 0 (the device takes the window's
+    // size, snapshots are refused), a zero lens that shows the frame centre,
+    // and the single view. A failed set-up leaves the renderer inert: the
+    // window keeps whatever it showed, as the viewer does not fall back to
+    // DrawDib while a renderer is attached.
     r->imageWidth = width;
     r->imageHeight = height;
     r->imageFormat = kFormatA8R8G8B8;

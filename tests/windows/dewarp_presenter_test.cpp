@@ -249,4 +249,41 @@ TEST(DewarpPresenter, FramesOfAnotherSizeAreDrawnWithoutOverrun) {
   }
 }
 
+TEST(DewarpPresenter, OddSetUpsNeverLendMoreThanTheHeaderDescribes) {
+  struct Case {
+    const char* name;
+    bool describe;  // call the set-up export before the first frame
+    int32_t width, aspectMode;
+    int frameWidth, frameHeight;
+    bool lent;
+  };
+  const Case cases[] = {
+      {"4:3 band of 48 rows over a 21-row back buffer", true, 64, 1, 48, 16, false},
+      {"no set-up: width 0, effect 0, zero lens", false, 0, 0, 48, 16, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestWindow window(160, 120);
+    ViewerRecord* viewer = Dll().CreateViewer();
+    Dll().ViewerOpen(viewer, window.handle());
+    Dll().ViewerAttachDewarpRenderer(viewer, window.handle());
+    if (c.describe) Dll().ViewerSetupDewarpEffect2(viewer, kProfile, 1, c.width, c.aspectMode);
+    const std::vector<uint8_t> jpeg = vv::test::LosslessGrayJpeg(
+        std::vector<uint8_t>(size_t(c.frameWidth) * c.frameHeight, 90), c.frameWidth,
+        c.frameHeight);
+    uint32_t w = 0, h = 0;
+    for (uint64_t tag : {1, 2}) {
+      Dll().ViewerRenderMJPEGSample(viewer, jpeg.data(), uint32_t(jpeg.size()), 0, tag, &w, &h);
+    }
+    Dll().ViewerRepaintVideo(viewer);  // whatever the platform makes of it
+    BITMAPINFOHEADER* header = nullptr;
+    uint32_t bytes = 0;
+    Dll().ViewerLockSnapshot(viewer, &header, nullptr, &bytes, nullptr);
+    EXPECT_EQ(header != nullptr, c.lent) << "a copy the header cannot describe is refused";
+    if (header != nullptr) Dll().ViewerUnlockSnapshot(viewer);
+    Dll().ViewerClose(viewer);
+    Dll().DisposeViewer(viewer);
+  }
+}
+
 }  // namespace
