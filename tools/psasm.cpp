@@ -2,7 +2,8 @@
 // token stream that the library embeds as a resource.
 //   psasm SOURCE.psa OUTPUT.pso
 // Exit status 0 success, 1 an assembly or file failure (message on stderr as
-// SOURCE:LINE: text), 2 a usage error. A failed run leaves no output file.
+// SOURCE:LINE: text), 2 a usage error. A failed run leaves any existing
+// output file as it was.
 #include <cstdio>
 #include <fstream>
 #include <sstream>

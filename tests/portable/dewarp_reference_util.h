@@ -1,0 +1,38 @@
+// What the four dewarp pixel shaders compute, in double precision with exact
+// trigonometry: for a view's constants and an output texture coordinate, the
+// frame point shown there. The shaders are checked against this, within the
+// error of their polynomial arctangent and arccosine.
+#pragma once
+
+namespace vv {
+
+enum class DewarpShader { kPerspective, kCeilingPanorama, kFloorPanorama, kWallPanorama };
+
+// The shader constants, by their names in the shaders. The panoramas use only
+// size, imageCenter and LensProfile.
+struct DewarpConstants {
+  double size[2];               // frame width W and height H
+  double imageCenter[2];        // (cx, cy)
+  double lensProfile[3];        // a, b, c of r = a t^3 + b t^2 + c t, in pixels
+  double tangentOfFieldOfView;  // T
+  double lambdaOffset;          // lambda0, radians
+  double rotateData[3];         // rx, ry, rz, radians
+};
+
+struct DewarpSample {
+  double theta;  // angle from the optical axis, radians
+  double psi;    // direction around the axis, radians (not reduced)
+  double x, y;   // frame point (sx, sy) in pixels
+  bool black;    // the shader outputs opaque black instead of sampling
+};
+
+// Maps output texture coordinate (u, v) (0..1 across the quad) to the frame
+// point the given shader samples. Never fails; degenerate inputs give NaN
+// coordinates with black set for the shaders that test the frame bounds.
+DewarpSample DewarpReferencePoint(DewarpShader shader, const DewarpConstants& constants,
+                                  double u, double v);
+
+// r(theta) of the lens model for these constants.
+double DewarpLensRadius(const DewarpConstants& constants, double theta);
+
+}  // namespace vv

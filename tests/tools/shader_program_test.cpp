@@ -1,0 +1,174 @@
+// The assembled dewarp shaders, run on the CPU by the token-stream emulator,
+// against the exact-trigonometry reference: every output point of a grid,
+// for views of the three mountings and the panoramas, lands where the
+// reference puts it, black exactly where the reference says.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "dewarp_reference_util.h"
+#include "shader_assembler.h"
+#include "shader_emulator_util.h"
+
+namespace vv {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kDegree = kPi / 180;
+
+std::vector<uint32_t> AssembleFile(const char* name) {
+  std::ifstream file(std::string(VV_SHADER_SOURCE_DIR) + "/" + name);
+  std::stringstream text;
+  text << file.rdbuf();
+  std::vector<uint32_t> tokens;
+  std::string error;
+  EXPECT_TRUE(AssembleShader(text.str(), &tokens, &error)) << name << ": " << error;
+  return tokens;
+}
+
+DewarpConstants Lens(double centreX = 320, double centreY = 240) {
+  DewarpConstants k{};
+  k.size[0] = 640;
+  k.size[1] = 480;
+  k.imageCenter[0] = centreX;
+  k.imageCenter[1] = centreY;
+  k.lensProfile[0] = -0.03 * 480;
+  k.lensProfile[2] = 0.32 * 480;
+  return k;
+}
+
+// The perspective constants of a view at (pan, tilt, zoom) for effect 1, 2
+// or 3, written from the view model: zoom below 2 is the overview blend.
+DewarpConstants View(int effect, double pan, double tilt, double zoom, double centreX = 320) {
+  DewarpConstants k = Lens(centreX);
+  double p = pan, q = tilt, t = zoom * kDegree;
+  if (zoom < 2) {
+    double overview = (640.0 / 480) / (640.0 / 480) * (480 * 30.0 / 50);
+    for (double& c : k.lensProfile) c *= zoom;
+    k.lensProfile[2] += (1 - zoom) * overview;
+    t = 50 * kDegree;
+    double axis[] = {0, 0, -90, 90};
+    if (effect == 1) {
+      p = zoom * pan;
+      q = zoom * tilt;
+    } else {
+      q = (1 - zoom) * axis[effect] + zoom * tilt;
+    }
+  }
+  k.tangentOfFieldOfView = std::tan(t);
+  if (effect == 1) {
+    k.lambdaOffset = kPi;
+    k.rotateData[0] = -q * kDegree;
+    k.rotateData[1] = p * kDegree;
+  } else {
+    k.lambdaOffset = kPi / 2;
+    k.rotateData[1] = -(q + (effect == 2 ? 90 : -90)) * kDegree;
+    k.rotateData[2] = (effect == 2 ? p + 90 : -p - 90) * kDegree;
+  }
+  return k;
+}
+
+void Registers(DewarpShader shader, const DewarpConstants& k, float c[32][4]) {
+  for (int i = 0; i < 32; ++i)
+    for (int j = 0; j < 4; ++j) c[i][j] = 0;
+  auto set = [&](int reg, const double* values, int count) {
+    for (int j = 0; j < count; ++j) c[reg][j] = static_cast<float>(values[j]);
+  };
+  set(0, k.size, 2);
+  if (shader == DewarpShader::kPerspective) {
+    set(1, &k.tangentOfFieldOfView, 1);
+    set(2, &k.lambdaOffset, 1);
+    set(3, k.imageCenter, 2);
+    set(4, k.rotateData, 3);
+    set(5, k.lensProfile, 3);
+  } else {
+    set(1, k.imageCenter, 2);
+    set(2, k.lensProfile, 3);
+  }
+}
+
+struct ProgramCase {
+  const char* what;
+  DewarpShader shader;
+  DewarpConstants constants;
+};
+
+TEST(ShaderProgram, EmulatedShadersFollowTheReference) {
+  const ProgramCase cases[] = {
+      {"wall default", DewarpShader::kPerspective, View(1, 0, 0, 30)},
+      {"wall panned and tilted", DewarpShader::kPerspective, View(1, 60, -25, 45)},
+      {"wall pan past a turn", DewarpShader::kPerspective, View(1, -400, 80, 10)},
+      {"wall narrow", DewarpShader::kPerspective, View(1, 5, 5, 2)},
+      {"wall overview blend", DewarpShader::kPerspective, View(1, 20, 10, 0.5)},
+      {"ceiling default", DewarpShader::kPerspective, View(2, 0, -30, 30)},
+      {"ceiling down the axis", DewarpShader::kPerspective, View(2, 130, -90, 50)},
+      {"ceiling overview", DewarpShader::kPerspective, View(2, 0, -30, 0)},
+      {"floor default", DewarpShader::kPerspective, View(3, 0, 30, 30)},
+      {"floor off-centre circle", DewarpShader::kPerspective, View(3, 250, 10, 50, 120)},
+      {"wall looking off the frame", DewarpShader::kPerspective, View(1, -70, 0, 50, 100)},
+      {"ceiling panorama", DewarpShader::kCeilingPanorama, Lens()},
+      {"ceiling panorama, rim off the frame", DewarpShader::kCeilingPanorama, Lens(100, 120)},
+      {"floor panorama", DewarpShader::kFloorPanorama, Lens()},
+      {"floor panorama, rim off the frame", DewarpShader::kFloorPanorama, Lens(600, 400)},
+      {"wall panorama", DewarpShader::kWallPanorama, Lens()},
+      {"wall panorama off-centre", DewarpShader::kWallPanorama, Lens(60, 300)},
+  };
+  const char* files[] = {"perspective.psa", "ceiling_panorama.psa", "floor_panorama.psa",
+                         "wall_panorama.psa"};
+  std::vector<uint32_t> programs[4];
+  for (int i = 0; i < 4; ++i) programs[i] = AssembleFile(files[i]);
+  // The texture answers with the coordinate it was asked for; alpha tells
+  // a sample (0.5) from the shaders' black (1).
+  ShaderSampler sampler = [](float s, float t, float rgba[4]) {
+    rgba[0] = s, rgba[1] = t, rgba[2] = 0, rgba[3] = 0.5f;
+  };
+  for (const ProgramCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    float registers[32][4];
+    Registers(c.shader, c.constants, registers);
+    const std::vector<uint32_t>& program = programs[static_cast<int>(c.shader)];
+    double worst = 0;
+    int blacks = 0, mismatches = 0;
+    for (int j = 0; j <= 32; ++j) {
+      for (int i = 0; i <= 32; ++i) {
+        double u = i / 32.0, v = j / 32.0;
+        DewarpSample expected = DewarpReferencePoint(c.shader, c.constants, u, v);
+        ShaderRun run;
+        std::string error;
+        ASSERT_TRUE(RunPixelShader(program, registers, static_cast<float>(u),
+                                   static_cast<float>(v), sampler, &run, &error))
+            << error;
+        ASSERT_LE(run.sincosWorst, kPi * (1 + 1e-6)) << "sincos argument not reduced";
+        double margin = std::fmin(std::fmin(expected.x, 640 - expected.x),
+                                  std::fmin(expected.y, 480 - expected.y));
+        if (std::fabs(margin) < 0.5) continue;  // too close to the edge to call
+        bool black = run.color[3] == 1.0f;
+        if (black != expected.black) {
+          ++mismatches;
+          continue;
+        }
+        if (black) {
+          ++blacks;
+          EXPECT_EQ(run.color[0] + run.color[1] + run.color[2], 0.0f);
+          continue;
+        }
+        double error_x = run.color[0] * 640.0 - expected.x;
+        double error_y = run.color[1] * 480.0 - expected.y;
+        worst = std::fmax(worst, std::hypot(error_x, error_y));
+      }
+    }
+    EXPECT_EQ(mismatches, 0);
+    // 1e-4 radians of the polynomial arctangent and arccosine, times about
+    // 160 pixels a radian, is well under a tenth of a pixel.
+    EXPECT_LT(worst, 0.05);
+    if (c.shader == DewarpShader::kWallPanorama) {
+      EXPECT_EQ(blacks, 0);
+    }
+    std::printf("  %-40s worst %.4f px, %d black\n", c.what, worst, blacks);
+  }
+}
+
+}  // namespace
+}  // namespace vv
