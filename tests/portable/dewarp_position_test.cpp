@@ -42,7 +42,10 @@ TEST(DewarpMove, ZoomStepSequences) {
        30,
        {{10, 40, false}, {10, 50, false}, {10, 1, true}, {10, 0.6f, true}, {10, 0.2f, true},
         {10, 0, true}, {-30, 50, false}}},
-      {"quad view stops at 50 and at 2", false, 30, {{30, 50, false}, {-60, 2, false}, {-5, 2, false}}},
+      {"quad view stops at 50 and at 2",
+       false,
+       30,
+       {{30, 50, false}, {-60, 2, false}, {-5, 2, false}}},
       {"single view zooms in to 2", true, 30, {{-27.5f, 2.5f, false}, {-1, 2, false}}},
   };
   for (const Case& c : cases) {
@@ -197,7 +200,7 @@ TEST(DewarpGeometry, BackBufferAndBandOfEachComposition) {
       {4, 2, 2, 400, 640, 480}, {3, 1, 2, 400, 640, 480}, {0, 0, 0, 0, 640, 480},
   };
   for (const Case& c : cases) {
-    const int hh = static_cast<int>(std::floor(double(c.imageHeight) * c.width / c.imageWidth + 0.5));
+    const int hh = int(std::floor(double(c.imageHeight) * c.width / c.imageWidth + 0.5));
     const int band = c.aspectMode == 1 ? c.width * 3 / 4
                      : c.aspectMode == 2 ? c.width * 9 / 16
                      : c.aspectMode == 3 ? c.width * 10 / 16

@@ -20,7 +20,9 @@ std::vector<uint8_t> ReadFile(const char* path) {
   if (file == nullptr) return bytes;
   uint8_t buffer[65536];
   size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    bytes.insert(bytes.end(), buffer, buffer + n);
+  }
   std::fclose(file);
   return bytes;
 }
@@ -37,7 +39,8 @@ double Seconds() {
 double MsPerFrame(ViewerRecord* viewer, const std::vector<uint8_t>& jpeg, int frames) {
   uint32_t width = 0, height = 0;
   auto render = [&] {
-    Dll().ViewerRenderMJPEGSample(viewer, jpeg.data(), uint32_t(jpeg.size()), 0, 0, &width, &height);
+    Dll().ViewerRenderMJPEGSample(viewer, jpeg.data(), uint32_t(jpeg.size()), 0, 0, &width,
+                                  &height);
   };
   render();
   render();
@@ -78,8 +81,8 @@ TEST(DewarpBenchmark, DISABLED_DecodeDewarpPresent) {
     Dll().ViewerSetupDewarpEffect(viewer, profile, c.effect, c.width);
     Dll().ViewerSetupDewarpComposition(viewer, c.composition);
     const double total = MsPerFrame(viewer, jpeg, frames);
-    std::printf("decode + dewarp + present, %s: %.1f ms/frame (%.2f x decode, dewarp + present %.1f ms)\n",
-                c.name, total, total / decode, total - decode);
+    std::printf("decode + dewarp + present, %s: %.1f ms/frame (%.2f x decode, +%.1f ms)\n", c.name,
+                total, total / decode, total - decode);
     std::fflush(stdout);
     EXPECT_EQ(viewer->dewarpRenderer->state, 1);
     Dll().ViewerClose(viewer);

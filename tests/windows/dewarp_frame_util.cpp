@@ -1,5 +1,5 @@
-// Synthetic fisheye frames, a lossless JPEG writer and the CPU reference of
-// the dewarp mappings, all in double precision with exact trigonometry.
+// Synthetic fisheye frames, a lossless JPEG writer and view constants, in
+// double precision with exact trigonometry.
 #include "dewarp_frame_util.h"
 
 #include <algorithm>
@@ -10,7 +10,9 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-double LensRadius(const double lens[3], double t) { return ((lens[0] * t + lens[1]) * t + lens[2]) * t; }
+double LensRadius(const double lens[3], double t) {
+  return ((lens[0] * t + lens[1]) * t + lens[2]) * t;
+}
 
 // Inverts the (monotone on the range used) lens polynomial by bisection.
 double LensAngle(const double lens[3], double r) {
@@ -117,88 +119,46 @@ std::vector<uint8_t> LosslessGrayJpeg(const std::vector<uint8_t>& gray, int widt
   return out;
 }
 
-ReferenceView PerspectiveView(int effect, double pan, double tilt, double zoom, double viewAspect,
-                              double width, double height, const double profile[3]) {
-  ReferenceView view{ShaderKind::kPerspective, width, height, {}, 0, 0, {}};
-  for (int i = 0; i < 3; ++i) view.lens[i] = profile[i] * height;
+DewarpConstants PanoramaConstants(double width, double height, const double profile[3]) {
+  DewarpConstants c{};
+  c.size[0] = width;
+  c.size[1] = height;
+  c.imageCenter[0] = width / 2;
+  c.imageCenter[1] = height / 2;
+  for (int i = 0; i < 3; ++i) c.lensProfile[i] = profile[i] * height;
+  return c;
+}
+
+DewarpConstants PerspectiveConstants(int effect, double pan, double tilt, double zoom,
+                                     double viewAspect, double width, double height,
+                                     const double profile[3]) {
+  DewarpConstants c = PanoramaConstants(width, height, profile);
   double p = pan, q = tilt;
   if (zoom < 2) {
     // Blend toward an equidistant overview along the optical axis.
     const double z = zoom;
     const double overviewScale = viewAspect / (width / height) * height * 0.6;
-    view.lens[0] *= z;
-    view.lens[1] *= z;
-    view.lens[2] = z * view.lens[2] + (1 - z) * overviewScale;
-    view.tangent = std::tan(50 * kPi / 180);
+    c.lensProfile[0] *= z;
+    c.lensProfile[1] *= z;
+    c.lensProfile[2] = z * c.lensProfile[2] + (1 - z) * overviewScale;
+    c.tangentOfFieldOfView = std::tan(50 * kPi / 180);
     const double axisTilt = effect == 2 ? -90 : effect == 3 ? 90 : 0;
     if (effect == 1) p = z * pan;
     q = (1 - z) * axisTilt + z * tilt;
   } else {
-    view.tangent = std::tan(zoom * kPi / 180);
+    c.tangentOfFieldOfView = std::tan(zoom * kPi / 180);
   }
   const double rad = kPi / 180;
   if (effect == 1) {
-    view.lambda0 = kPi;
-    view.rotate[0] = -q * rad;
-    view.rotate[1] = p * rad;
+    c.lambdaOffset = kPi;
+    c.rotateData[0] = -q * rad;
+    c.rotateData[1] = p * rad;
   } else {
-    view.lambda0 = kPi / 2;
-    view.rotate[1] = -(q + (effect == 2 ? 90 : -90)) * rad;
-    view.rotate[2] = (effect == 2 ? p + 90 : -p - 90) * rad;
+    c.lambdaOffset = kPi / 2;
+    c.rotateData[1] = -(q + (effect == 2 ? 90 : -90)) * rad;
+    c.rotateData[2] = (effect == 2 ? p + 90 : -p - 90) * rad;
   }
-  return view;
-}
-
-bool ReferencePoint(const ReferenceView& view, double u, double v, double* x, double* y) {
-  const double w = view.width, h = view.height;
-  double theta, psi;
-  switch (view.kind) {
-    case ShaderKind::kPerspective: {
-      const double px = w * u - w / 2, py = h * v - h / 2;
-      const double thetaView = std::atan(view.tangent * std::hypot(px, py) / (h / 2));
-      const double alpha = view.lambda0 - std::atan2(py, -px);
-      double dx = std::sin(thetaView) * std::cos(alpha);
-      double dy = std::sin(thetaView) * std::sin(alpha);
-      double dz = std::cos(thetaView);
-      const double rx = view.rotate[0], ry = view.rotate[1];
-      const double y1 = dy * std::cos(rx) + dz * std::sin(rx);
-      const double z1 = dz * std::cos(rx) - dy * std::sin(rx);
-      dy = y1;
-      dz = z1;
-      const double x2 = dx * std::cos(ry) + dz * std::sin(ry);
-      const double z2 = dz * std::cos(ry) - dx * std::sin(ry);
-      dx = x2;
-      dz = z2;
-      theta = std::acos(std::clamp(dz, -1.0, 1.0));
-      psi = std::atan2(dy, dx) + view.rotate[2];
-      break;
-    }
-    case ShaderKind::kCeilingPanorama: {
-      const bool upper = v <= 0.5;
-      theta = kPi / 2 * (1 - (upper ? v : v - 0.5));
-      psi = kPi * (u - 1) + (upper ? 0 : kPi);
-      break;
-    }
-    case ShaderKind::kFloorPanorama: {
-      const bool upper = v <= 0.5;
-      theta = kPi / 2 * (upper ? v + 0.5 : v);
-      psi = -kPi * u + (upper ? 0 : kPi);
-      break;
-    }
-    case ShaderKind::kWallPanorama:
-    default: {
-      const double lambda = kPi * u, beta = 3 * kPi / 8 * v + 5 * kPi / 16;
-      const double sx = std::sin(beta) * std::cos(lambda), sy = std::sin(beta) * std::sin(lambda);
-      theta = std::acos(sy);
-      psi = std::atan2(-std::cos(beta), -sx);
-      break;
-    }
-  }
-  const double r = LensRadius(view.lens, theta);
-  *x = w / 2 + r * std::cos(psi);
-  *y = h / 2 + r * std::sin(psi);
-  if (view.kind == ShaderKind::kWallPanorama) return true;
-  return *x >= 0 && *y >= 0 && *x < w && *y < h;
+  return c;
 }
 
 double SampleBilinear(const std::vector<uint8_t>& gray, int width, int height, double x, double y) {

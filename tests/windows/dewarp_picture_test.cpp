@@ -27,6 +27,14 @@
 namespace {
 
 using namespace vv::test;
+using vv::DewarpConstants;
+using vv::DewarpShader;
+
+// A view drawn over one quad: its shader and constants.
+struct View {
+  DewarpShader shader;
+  DewarpConstants constants;
+};
 
 constexpr int kFrameWidth = 384;
 constexpr int kFrameHeight = 288;
@@ -72,7 +80,7 @@ struct Mismatch {
 // Compares a snapshot of the back buffer band with the views' reference.
 // views[k] is drawn in quad k: one quad for compositions 1 and 2, four for 4.
 Mismatch CompareWithReference(const Snapshot& shot, int backWidth, int backHeight, int top,
-                              const std::vector<ReferenceView>& views) {
+                              const std::vector<View>& views) {
   Mismatch m;
   const int rows = -shot.header.biHeight;
   const bool quads = views.size() == 4;
@@ -86,12 +94,12 @@ Mismatch CompareWithReference(const Snapshot& shot, int backWidth, int backHeigh
       bool mixed = false, black = false;
       const double offsets[5][2] = {{0, 0}, {-0.5, 0}, {0.5, 0}, {0, -0.5}, {0, 0.5}};
       for (int i = 0; i < 5; ++i) {
-        double fx, fy;
-        const bool inside = ReferencePoint(views[k], u0 + offsets[i][0] / qw,
-                                           v0 + offsets[i][1] / qh, &fx, &fy);
-        if (i == 0) black = !inside;
-        if (inside == black) mixed = true;
-        const double value = inside ? SampleBilinear(Frame(), kFrameWidth, kFrameHeight, fx, fy) : 0;
+        const vv::DewarpSample point = vv::DewarpReferencePoint(
+            views[k].shader, views[k].constants, u0 + offsets[i][0] / qw, v0 + offsets[i][1] / qh);
+        if (i == 0) black = point.black;
+        if (point.black != black) mixed = true;
+        const double value =
+            point.black ? 0 : SampleBilinear(Frame(), kFrameWidth, kFrameHeight, point.x, point.y);
         lo = std::min(lo, value);
         hi = std::max(hi, value);
       }
@@ -217,25 +225,23 @@ TEST(DewarpPicture, EachCompositionAndEffectMatchesTheReference) {
       ASSERT_EQ(shot.pixels.size(), size_t(backWidth) * rows * 4);
 
       const double aspect = double(backWidth) / rows;
-      std::vector<ReferenceView> views;
+      std::vector<View> views;
       if (c.composition == 1) {
-        views.push_back(PerspectiveView(int(c.effect), pos.pan, pos.tilt, pos.zoom, aspect,
-                                        kFrameWidth, kFrameHeight, kProfile));
+        views.push_back({DewarpShader::kPerspective,
+                         PerspectiveConstants(int(c.effect), pos.pan, pos.tilt, pos.zoom, aspect,
+                                              kFrameWidth, kFrameHeight, kProfile)});
       } else if (c.composition == 4) {
         const double tilt0 = c.effect == 2 ? -30 : c.effect == 3 ? 30 : 0;
         for (int k = 0; k < 4; ++k) {
-          views.push_back(PerspectiveView(int(c.effect), 90.0 * k - 45, tilt0, 30, aspect,
-                                          kFrameWidth, kFrameHeight, kProfile));
+          views.push_back({DewarpShader::kPerspective,
+                           PerspectiveConstants(int(c.effect), 90.0 * k - 45, tilt0, 30, aspect,
+                                                kFrameWidth, kFrameHeight, kProfile)});
         }
       } else {
-        ReferenceView view{};
-        view.kind = c.effect == 1   ? ShaderKind::kWallPanorama
-                    : c.effect == 2 ? ShaderKind::kCeilingPanorama
-                                    : ShaderKind::kFloorPanorama;
-        view.width = kFrameWidth;
-        view.height = kFrameHeight;
-        for (int i = 0; i < 3; ++i) view.lens[i] = kProfile[i] * kFrameHeight;
-        views.push_back(view);
+        const DewarpShader panorama = c.effect == 1   ? DewarpShader::kWallPanorama
+                                      : c.effect == 2 ? DewarpShader::kCeilingPanorama
+                                                      : DewarpShader::kFloorPanorama;
+        views.push_back({panorama, PanoramaConstants(kFrameWidth, kFrameHeight, kProfile)});
       }
       const Mismatch m = CompareWithReference(shot, backWidth, backHeight, top, views);
       EXPECT_GT(m.compared, backWidth * rows / 2);
