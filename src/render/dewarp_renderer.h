@@ -108,8 +108,9 @@ int32_t Repaint(DewarpRenderer* renderer);
 
 // Copies the presented band into new C-heap memory (freed by the caller with
 // free) and describes it top-down in *header. 0 on success; E_FAIL before
-// the first presented frame or when a device step or the allocation fails,
-// with *header, *bits and *byteSize untouched.
+// the first presented frame, when the band does not lie inside a back buffer
+// of outputWidth, or when a device step or the allocation fails, with
+// *header, *bits and *byteSize untouched.
 HRESULT ReadBack(DewarpRenderer* renderer, BITMAPINFOHEADER* header, uint8_t** bits,
                  uint32_t* byteSize);
 
