@@ -3,7 +3,7 @@
 // effect, at the default and at moved positions, and the read-back snapshot
 // is compared with the CPU reference of the mappings, sampled bilinearly
 // from the same frame. Also checks the back-buffer size and the presented
-// band that the snapshot reports.
+// band that the snapshot reports, and the band as it reaches the screen.
 //
 // Tolerance: each pixel may differ from the reference by 2 gray levels plus
 // the variation of the reference within half an output pixel. The 2 levels
@@ -251,6 +251,80 @@ TEST(DewarpPicture, EachCompositionAndEffectMatchesTheReference) {
     Dll().ViewerClose(viewer);
     Dll().DisposeViewer(viewer);
   }
+}
+
+// The screen's pixels over the window's client area (blue, green, red, x;
+// top row first): what Wine's Direct3D presented, which the window's own DC
+// does not show.
+std::vector<uint8_t> GrabClientFromScreen(HWND window, int width, int height) {
+  POINT origin{0, 0};
+  ClientToScreen(window, &origin);
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ previous = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
+  std::vector<uint8_t> pixels(static_cast<uint8_t*>(bits),
+                              static_cast<uint8_t*>(bits) + size_t(width) * height * 4);
+  SelectObject(memory, previous);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+TEST(DewarpPicture, ThePresentedBandFillsTheClientArea) {
+  // Ceiling single view 256 wide: back buffer 256 x 192, 16:9 band of 144
+  // rows from row 24, stretched over a 320 x 240 client area.
+  const int clientWidth = 320, clientHeight = 240;
+  TestWindow window(clientWidth, clientHeight);
+  ViewerRecord* viewer = Dll().CreateViewer();
+  Dll().ViewerOpen(viewer, window.handle());
+  Dll().ViewerAttachDewarpRenderer(viewer, window.handle());
+  Dll().ViewerSetupDewarpEffect2(viewer, kProfileF, 2, 256, 2);
+  uint32_t width = 0, height = 0;
+  Dll().ViewerRenderMJPEGSample(viewer, FrameJpeg().data(), uint32_t(FrameJpeg().size()), 0, 1,
+                                &width, &height);
+  const Snapshot shot = TakeSnapshot(viewer);
+  ASSERT_TRUE(shot.lent);
+  ASSERT_EQ(shot.header.biWidth, 256);
+  ASSERT_EQ(shot.header.biHeight, -144);
+  // Presentation may complete after Present returns: repaint until the
+  // screen shows something (bounded).
+  std::vector<uint8_t> shown;
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    EXPECT_EQ(Dll().ViewerRepaintVideo(viewer), 0);
+    PumpMessages();
+    Sleep(20);
+    shown = GrabClientFromScreen(window.handle(), clientWidth, clientHeight);
+    if (shown[(size_t(clientHeight / 2) * clientWidth + clientWidth / 2) * 4 + 1] != 0) break;
+  }
+  // Each client pixel lies between the band pixels around its stretched
+  // position (either filter), within 2 levels.
+  int outside = 0;
+  for (int y = 0; y < clientHeight; ++y) {
+    for (int x = 0; x < clientWidth; ++x) {
+      const double sx = (x + 0.5) * 256 / clientWidth - 0.5;
+      const double sy = (y + 0.5) * 144 / clientHeight - 0.5;
+      int lo = 255, hi = 0;
+      for (int j : {int(std::floor(sy)), int(std::floor(sy)) + 1}) {
+        for (int i : {int(std::floor(sx)), int(std::floor(sx)) + 1}) {
+          const size_t at = size_t(std::clamp(j, 0, 143)) * 256 + size_t(std::clamp(i, 0, 255));
+          const int value = shot.pixels[at * 4 + 1];
+          lo = std::min(lo, value);
+          hi = std::max(hi, value);
+        }
+      }
+      const int got = shown[(size_t(y) * clientWidth + x) * 4 + 1];
+      if (got < lo - 2 || got > hi + 2) ++outside;
+    }
+  }
+  EXPECT_LT(outside, clientWidth * clientHeight / 100);
+  Dll().ViewerClose(viewer);
+  Dll().DisposeViewer(viewer);
 }
 
 }  // namespace
