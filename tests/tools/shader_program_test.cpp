@@ -170,5 +170,33 @@ TEST(ShaderProgram, EmulatedShadersFollowTheReference) {
   }
 }
 
+// The view centre shows the circle's centre exactly, so moving that centre
+// onto the frame's edges finds the exact bounds: x = W and y = H are black,
+// x = 0 and y = 0 are not.
+TEST(ShaderProgram, FrameBoundsAreHalfOpen) {
+  struct Case {
+    float centreX, centreY;
+    bool black;
+  } cases[] = {{0, 240, false},     {-0.001f, 240, true}, {639.999f, 240, false},
+               {640, 240, true},    {320, 0, false},      {320, -0.001f, true},
+               {320, 479.999f, false}, {320, 480, true}};
+  std::vector<uint32_t> program = AssembleFile("perspective.psa");
+  ShaderSampler sampler = [](float, float, float rgba[4]) {
+    rgba[0] = rgba[1] = rgba[2] = 0.5f, rgba[3] = 0.5f;
+  };
+  for (const Case& c : cases) {
+    DewarpConstants k = View(2, 10, -40, 30);
+    k.imageCenter[0] = c.centreX;
+    k.imageCenter[1] = c.centreY;
+    k.rotateData[0] = k.rotateData[1] = 0;
+    float registers[32][4];
+    Registers(DewarpShader::kPerspective, k, registers);
+    ShaderRun run;
+    std::string error;
+    ASSERT_TRUE(RunPixelShader(program, registers, 0.5f, 0.5f, sampler, &run, &error)) << error;
+    EXPECT_EQ(run.color[3] == 1.0f, c.black) << c.centreX << "," << c.centreY;
+  }
+}
+
 }  // namespace
 }  // namespace vv
