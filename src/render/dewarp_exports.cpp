@@ -64,7 +64,11 @@ int32_t ViewerSetDewarpPosition(ViewerRecord* viewer, float panStep, float tiltS
                                 float zoomStep) {
   if (viewer == nullptr) return 0;
   vv::AcquireViewerLock(viewer);
-  // Views exist only once the renderer is set up on a device.
+  vv::DewarpRenderer* renderer = viewer->dewarpRenderer;
+  // Before the first frame there are no views to move.
+  if (renderer != nullptr && renderer->state != 0) {
+    vv::SetPosition(renderer, panStep, tiltStep, zoomStep, false);
+  }
   return vv::ReleaseViewerLock(viewer);
 }
 

@@ -1,0 +1,237 @@
+// The dewarp views' position model, their shader constants and the output
+// geometry, against the documented step sequences, the two worked constant
+// examples and the geometry worked from the formulas in double precision.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "render/dewarp_geometry.h"
+#include "render/dewarp_position.h"
+
+namespace {
+
+using namespace vv;
+
+int uploads = 0;
+void CountUpload(DewarpView*) { ++uploads; }
+
+DewarpView MakeView(uint32_t effect, bool single, uint32_t width = 640, uint32_t height = 480) {
+  DewarpView view{};
+  view.overviewAllowed = single ? 1 : 0;
+  const float profile[3] = {-0.02f, 0.03f, 0.33f};
+  PrepareView(&view, width, height, profile, effect, nullptr);
+  view.viewAspect = 4.0f / 3.0f;
+  return view;
+}
+
+TEST(DewarpMove, ZoomStepSequences) {
+  struct Step {
+    float zoomStep, zoom;
+    bool blend;
+  };
+  struct Case {
+    const char* name;
+    bool single;
+    float startZoom;
+    std::vector<Step> steps;
+  };
+  const Case cases[] = {
+      {"single view zooms out into the blend and back",
+       true,
+       30,
+       {{10, 40, false}, {10, 50, false}, {10, 1, true}, {10, 0.6f, true}, {10, 0.2f, true},
+        {10, 0, true}, {-30, 50, false}}},
+      {"quad view stops at 50 and at 2",
+       false,
+       30,
+       {{30, 50, false}, {-60, 2, false}, {-5, 2, false}}},
+      {"single view zooms in to 2", true, 30, {{-27.5f, 2.5f, false}, {-1, 2, false}}},
+  };
+  for (const Case& c : cases) {
+    DewarpView view = MakeView(1, c.single);
+    view.zoom = c.startZoom;
+    for (const Step& s : c.steps) {
+      uploads = 0;
+      Move(&view, 0, 0, s.zoomStep, CountUpload);
+      EXPECT_NEAR(view.zoom, s.zoom, 1e-5f) << c.name;
+      EXPECT_EQ(view.overviewActive, s.blend ? 1u : 0u) << c.name;
+      EXPECT_EQ(uploads, 1) << c.name;
+    }
+  }
+}
+
+TEST(DewarpMove, TiltLimitsOfEachEffect) {
+  struct Case {
+    uint32_t effect;
+    float defaultTilt, tiltStep, tilt;
+  };
+  const Case cases[] = {{1, 0, 100, 90}, {1, 0, -95, -90}, {2, -30, 40, 0},
+                        {2, -30, -70, -90}, {3, 30, -40, 0}, {3, 30, 70, 90}};
+  for (const Case& c : cases) {
+    DewarpView view = MakeView(c.effect, true);
+    EXPECT_EQ(view.tilt, c.defaultTilt);
+    EXPECT_EQ(view.zoom, 30.0f);
+    Move(&view, 725, c.tiltStep, 0, nullptr);
+    EXPECT_EQ(view.tilt, c.tilt) << "effect " << c.effect;
+    EXPECT_EQ(view.pan, 725.0f) << "pan is never limited";
+  }
+}
+
+TEST(DewarpMove, UnknownEffectHasNoDefaultPosition) {
+  uploads = 0;
+  DewarpView view = MakeView(7, true);
+  ResetPosition(&view, CountUpload);
+  EXPECT_EQ(uploads, 0);
+  EXPECT_EQ(view.zoom, 0.0f);
+  DewarpView quad = MakeView(0, false);
+  DewarpView* quads[4] = {&quad, nullptr, nullptr, nullptr};
+  SpreadQuadViews(quads, nullptr);
+  EXPECT_EQ(quad.zoom, 2.0f);
+  EXPECT_EQ(quad.tilt, 0.0f);
+}
+
+struct ViewSet {
+  DewarpView single, quad[4];
+  DewarpView* quads[4] = {&quad[0], &quad[1], &quad[2], &quad[3]};
+  explicit ViewSet(uint32_t effect) {
+    single = MakeView(effect, true);
+    for (DewarpView& q : quad) q = MakeView(effect, false);
+    SpreadQuadViews(quads, nullptr);
+  }
+};
+
+TEST(DewarpPositionViews, QuadViewsStartAQuarterTurnApart) {
+  for (uint32_t effect : {1u, 2u, 3u}) {
+    ViewSet views(effect);
+    for (int k = 0; k < 4; ++k) {
+      EXPECT_EQ(views.quad[k].pan, -45.0f + 90.0f * k);
+      EXPECT_EQ(views.quad[k].tilt, views.single.tilt);
+      EXPECT_EQ(views.quad[k].zoom, 30.0f);
+    }
+  }
+}
+
+TEST(DewarpPositionViews, AbsoluteAndRelativePositions) {
+  struct Case {
+    const char* name;
+    uint32_t composition;
+    float pan, tilt, zoom;
+    bool absolute;
+    float expectPan, expectTilt, expectZoom;  // of the single view or quad view 0
+    bool blend;
+    bool redraw;
+  };
+  const Case cases[] = {
+      {"initial zoom 1.5 starts in the blend", 1, 10, 20, 1.5f, true, 10, 20, 1.5f, true, true},
+      {"initial zoom 80 stays unlimited", 1, 0, -120, 80, true, 0, -120, 80, false, true},
+      {"quad initial zoom 80 becomes 50", 4, 5, -20, 80, true, 5, -20, 50, false, true},
+      {"quad initial zoom 1.5 becomes 2", 4, 5, -20, 1.5f, true, 5, -20, 2, false, true},
+      {"panorama has no position", 2, 10, 10, 10, false, 0, -30, 30, false, true},
+      {"other compositions change nothing", 3, 10, 10, 10, true, 0, -30, 30, false, false},
+  };
+  for (const Case& c : cases) {
+    ViewSet views(2);
+    const bool redraw = PositionViews(&views.single, views.quads, c.composition, c.pan, c.tilt,
+                                      c.zoom, c.absolute, nullptr);
+    EXPECT_EQ(redraw, c.redraw) << c.name;
+    const DewarpView& view = c.composition == 4 ? views.quad[0] : views.single;
+    EXPECT_EQ(view.pan, c.expectPan) << c.name;
+    EXPECT_EQ(view.tilt, c.expectTilt) << c.name;
+    EXPECT_EQ(view.zoom, c.expectZoom) << c.name;
+    EXPECT_EQ(view.overviewActive, c.blend ? 1u : 0u) << c.name;
+    if (c.composition == 4) {
+      for (int k = 1; k < 4; ++k) EXPECT_EQ(views.quad[k].pan, c.pan + 90.0f * k) << c.name;
+    }
+  }
+  // Past 50 the next small step enters the blend at its start.
+  ViewSet views(1);
+  PositionViews(&views.single, views.quads, 1, 0, 0, 80, true, nullptr);
+  PositionViews(&views.single, views.quads, 1, 0, 0, 0.5f, false, nullptr);
+  EXPECT_EQ(views.single.zoom, 1.0f);
+  EXPECT_EQ(views.single.overviewActive, 1u);
+}
+
+TEST(DewarpConstants, WorkedExamplesAndTheOverview) {
+  const double pi = 3.14159265358979;
+  const double lensL = (4.0 / 3.0) / (640.0 / 480.0) * (480.0 * 30 / 50);  // the blend's L
+  struct Case {
+    const char* name;
+    uint32_t effect;
+    float pan, tilt, zoom;
+    double lens[3], lambda, rotate[3], tangent;
+  };
+  const Case cases[] = {
+      {"ceiling default", 2, 0, -30, 30, {-9.6, 14.4, 158.4}, pi / 2, {0, -1.0471976, 1.5707964},
+       0.57735026},
+      {"wall blend 0.5", 1, 20, 10, 0.5f,
+       {-4.8, 7.2, 79.2 + 0.5 * lensL}, pi, {-0.08726647, 0.17453294, 0}, 1.1917536},
+      {"ceiling overview", 2, 40, -10, 0, {0, 0, lensL}, pi / 2, {0, 0, 130 * pi / 180},
+       std::tan(50 * pi / 180)},
+      {"floor overview", 3, 40, 10, 0, {0, 0, lensL}, pi / 2, {0, 0, -130 * pi / 180},
+       std::tan(50 * pi / 180)},
+      {"floor at 20 degrees", 3, 15, 60, 20, {-9.6, 14.4, 158.4}, pi / 2,
+       {0, 30 * pi / 180, -105 * pi / 180}, std::tan(20 * pi / 180)},
+  };
+  for (const Case& c : cases) {
+    DewarpView view = MakeView(c.effect, true);
+    PlaceView(&view, c.pan, c.tilt, c.zoom, nullptr);
+    const ViewConstants k = ComputeConstants(view);
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_NEAR(k.lensProfile[i], c.lens[i], 1e-4) << c.name << " lens " << i;
+      EXPECT_NEAR(k.rotateData[i], c.rotate[i], 2e-7) << c.name << " rotate " << i;
+    }
+    EXPECT_NEAR(k.lambdaOffset, c.lambda, 2e-7) << c.name;
+    EXPECT_NEAR(k.tangentOfFieldOfView, c.tangent, 2e-7) << c.name;
+  }
+}
+
+TEST(DewarpGeometry, BackBufferAndBandOfEachComposition) {
+  struct Case {
+    uint32_t composition, effect;
+    int32_t aspectMode, width;
+    uint32_t imageWidth, imageHeight;
+  };
+  const Case cases[] = {
+      {1, 1, 0, 800, 640, 480}, {1, 1, 1, 800, 640, 480}, {1, 2, 2, 800, 640, 480},
+      {1, 3, 3, 800, 640, 480}, {1, 1, 1, 640, 640, 360}, {1, 1, 2, 333, 1001, 999},
+      {2, 1, 0, 640, 640, 481}, {2, 1, 2, 641, 640, 481}, {2, 2, 0, 640, 640, 481},
+      {2, 2, 2, 640, 640, 481}, {2, 3, 1, 500, 640, 480}, {2, 3, 3, 500, 640, 480},
+      {4, 2, 2, 400, 640, 480}, {3, 1, 2, 400, 640, 480}, {0, 0, 0, 0, 640, 480},
+  };
+  for (const Case& c : cases) {
+    const int hh = int(std::floor(double(c.imageHeight) * c.width / c.imageWidth + 0.5));
+    const int band = c.aspectMode == 1 ? c.width * 3 / 4
+                     : c.aspectMode == 2 ? c.width * 9 / 16
+                     : c.aspectMode == 3 ? c.width * 10 / 16
+                                         : hh;
+    int width = c.width, height = hh, rows = hh, top = 0;
+    if (c.composition == 1) {
+      rows = band;
+      top = band < hh ? (hh - band) / 2 : 0;
+    } else if (c.composition == 2) {
+      width = 2 * c.width;
+      height = rows = c.effect == 1 ? hh - hh % 2 : 2 * band;
+    } else if (c.composition == 4) {
+      width = 2 * c.width;
+      height = rows = 2 * hh;
+    }
+    const OutputGeometry g = ComputeOutputGeometry(c.composition, c.effect, c.aspectMode, c.width,
+                                                   c.imageWidth, c.imageHeight);
+    const std::string name = "composition " + std::to_string(c.composition) + " aspect " +
+                             std::to_string(c.aspectMode) + " width " + std::to_string(c.width);
+    EXPECT_EQ(g.backBufferWidth, width) << name;
+    EXPECT_EQ(g.backBufferHeight, height) << name;
+    EXPECT_EQ(g.outputHeight, rows) << name;
+    EXPECT_EQ(g.outputTop, top) << name;
+  }
+  // The documented example: 800 wide, 4:3 image, 16:9 band of 450 rows at 75.
+  const OutputGeometry g = ComputeOutputGeometry(1, 1, 2, 800, 640, 480);
+  EXPECT_EQ(g.outputHeight, 450);
+  EXPECT_EQ(g.outputTop, 75);
+  const OutputGeometry absurd = ComputeOutputGeometry(4, 1, 3, 2147483647, 1, 65535);
+  EXPECT_GT(absurd.backBufferWidth, 0);  // saturated, not wrapped
+  EXPECT_EQ(ComputeOutputGeometry(1, 1, 0, 800, 0, 480).backBufferHeight, 0);
+}
+
+}  // namespace

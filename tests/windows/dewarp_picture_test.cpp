@@ -1,0 +1,330 @@
+// Dewarped pictures through the real DLL on Direct3D 9 under Wine: a
+// synthetic fisheye frame is rendered in each composition and mounting
+// effect, at the default and at moved positions, and the read-back snapshot
+// is compared with the CPU reference of the mappings, sampled bilinearly
+// from the same frame. Also checks the back-buffer size and the presented
+// band that the snapshot reports, and the band as it reaches the screen.
+//
+// Tolerance: each pixel may differ from the reference by 2 gray levels plus
+// the variation of the reference within half an output pixel. The 2 levels
+// cover the texture unit's 8-bit filter weights and rounding; the
+// half-pixel allowance covers where exactly the rasteriser puts the pixel
+// centre on a quad and the shaders' polynomial arctangent and arccosine
+// (about 1e-4 rad, well under half a pixel at these sizes). Pixels whose
+// neighbourhood crosses the black border of the frame are not compared.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "api/viewer_record.h"
+#include "dewarp_frame_util.h"
+#include "render/dewarp_renderer.h"
+#include "viewer_dll.h"
+
+namespace {
+
+using namespace vv::test;
+using vv::DewarpConstants;
+using vv::DewarpShader;
+
+// A view drawn over one quad: its shader and constants.
+struct View {
+  DewarpShader shader;
+  DewarpConstants constants;
+};
+
+constexpr int kFrameWidth = 384;
+constexpr int kFrameHeight = 288;
+const double kProfile[3] = {-0.02, 0.03, 0.33};
+const float kProfileF[3] = {-0.02f, 0.03f, 0.33f};
+
+const std::vector<uint8_t>& Frame() {
+  static const std::vector<uint8_t> frame = FisheyeFrame(kFrameWidth, kFrameHeight, kProfile);
+  return frame;
+}
+const std::vector<uint8_t>& FrameJpeg() {
+  static const std::vector<uint8_t> jpeg = LosslessGrayJpeg(Frame(), kFrameWidth, kFrameHeight);
+  return jpeg;
+}
+
+struct Snapshot {
+  BITMAPINFOHEADER header{};
+  std::vector<uint8_t> pixels;
+  bool lent = false;
+};
+
+Snapshot TakeSnapshot(ViewerRecord* viewer) {
+  Snapshot shot;
+  BITMAPINFOHEADER* header = nullptr;
+  uint8_t* pixels = nullptr;
+  uint32_t bytes = 0;
+  uint64_t tag = 0;
+  Dll().ViewerLockSnapshot(viewer, &header, &pixels, &bytes, &tag);
+  if (header == nullptr) return shot;
+  shot.lent = true;
+  shot.header = *header;
+  shot.pixels.assign(pixels, pixels + bytes);
+  Dll().ViewerUnlockSnapshot(viewer);
+  return shot;
+}
+
+struct Mismatch {
+  int compared = 0, failed = 0;
+  double worst = 0;
+  std::string where;
+};
+
+// Compares a snapshot of the back buffer band with the views' reference.
+// views[k] is drawn in quad k: one quad for compositions 1 and 2, four for 4.
+Mismatch CompareWithReference(const Snapshot& shot, int backWidth, int backHeight, int top,
+                              const std::vector<View>& views) {
+  Mismatch m;
+  const int rows = -shot.header.biHeight;
+  const bool quads = views.size() == 4;
+  const int qw = quads ? backWidth / 2 : backWidth, qh = quads ? backHeight / 2 : backHeight;
+  for (int row = 0; row < rows; ++row) {
+    const int y = row + top;
+    for (int x = 0; x < backWidth; ++x) {
+      const int k = quads ? (y >= qh ? 2 : 0) + (x >= qw ? 1 : 0) : 0;
+      const double u0 = double(x - (k % 2) * qw) / qw, v0 = double(y - (k / 2) * qh) / qh;
+      double lo = 1e9, hi = -1e9;
+      bool mixed = false, black = false;
+      const double offsets[5][2] = {{0, 0}, {-0.5, 0}, {0.5, 0}, {0, -0.5}, {0, 0.5}};
+      for (int i = 0; i < 5; ++i) {
+        const vv::DewarpSample point = vv::DewarpReferencePoint(
+            views[k].shader, views[k].constants, u0 + offsets[i][0] / qw, v0 + offsets[i][1] / qh);
+        if (i == 0) black = point.black;
+        if (point.black != black) mixed = true;
+        const double value =
+            point.black ? 0 : SampleBilinear(Frame(), kFrameWidth, kFrameHeight, point.x, point.y);
+        lo = std::min(lo, value);
+        hi = std::max(hi, value);
+      }
+      if (mixed) continue;
+      const uint8_t* p = &shot.pixels[(size_t(row) * backWidth + x) * 4];
+      const double centre = (lo + hi) / 2;
+      const double diff = std::abs(p[1] - centre) - (hi - lo) / 2;
+      ++m.compared;
+      if (diff > m.worst) {
+        m.worst = diff;
+        m.where = "x " + std::to_string(x) + " y " + std::to_string(y) + " got " +
+                  std::to_string(p[1]) + " expected " + std::to_string(lo) + ".." +
+                  std::to_string(hi);
+      }
+      if (diff > 2 || p[0] != p[1] || p[2] != p[1]) ++m.failed;
+    }
+  }
+  return m;
+}
+
+struct Position {
+  float panStep, tiltStep, zoomStep;  // relative step sent before the snapshot
+  double pan, tilt, zoom;             // where the view must then be
+};
+
+struct RenderCase {
+  const char* name;
+  uint32_t composition, effect;
+  int32_t aspectMode, width;
+  std::vector<Position> positions;  // composition 1 only
+};
+
+// The geometry worked from the documented formulas.
+void ExpectedGeometry(const RenderCase& c, int* backWidth, int* backHeight, int* rows, int* top) {
+  const int hh = int(std::floor(double(kFrameHeight) * c.width / kFrameWidth + 0.5));
+  const int band = c.aspectMode == 1 ? c.width * 3 / 4
+                   : c.aspectMode == 2 ? c.width * 9 / 16
+                   : c.aspectMode == 3 ? c.width * 10 / 16
+                                       : hh;
+  *top = 0;
+  if (c.composition == 1) {
+    *backWidth = c.width;
+    *backHeight = hh;
+    *rows = band;
+    if (band < hh) *top = (hh - band) / 2;
+  } else if (c.composition == 2) {
+    *backWidth = 2 * c.width;
+    *backHeight = *rows = c.effect == 1 ? hh / 2 * 2 : 2 * band;
+  } else {
+    *backWidth = 2 * c.width;
+    *backHeight = *rows = 2 * hh;
+  }
+}
+
+const std::vector<RenderCase>& Cases() {
+  // From each default: pan +40, tilt +15 (limited), zoom to 20; then out
+  // past 50 into the blend (z = 1), then half-way to the overview (z = 0.5).
+  auto moves = [](double tilt0, double tiltMin, double tiltMax) {
+    const double tilt1 = std::clamp(tilt0 + 15, tiltMin, tiltMax);
+    return std::vector<Position>{{0, 0, 0, 0, tilt0, 30},
+                                 {40, 15, -10, 40, tilt1, 20},
+                                 {0, 0, 35, 40, tilt1, 1},
+                                 {0, 0, 12.5f, 40, tilt1, 0.5}};
+  };
+  static const std::vector<RenderCase> cases = {
+      {"wall single view", 1, 1, 0, 256, moves(0, -90, 90)},
+      {"ceiling single view, 16:9 band", 1, 2, 2, 256, moves(-30, -90, 0)},
+      {"floor single view, 4:3 band", 1, 3, 1, 256, moves(30, 0, 90)},
+      {"wall single view, 16:10 band", 1, 1, 3, 200, {{0, 0, 0, 0, 0, 30}}},
+      {"wall panorama, odd height made even", 2, 1, 2, 246, {}},
+      {"ceiling panorama, 16:9", 2, 2, 2, 256, {}},
+      {"floor panorama", 2, 3, 0, 200, {}},
+      {"ceiling quad view", 4, 2, 0, 192, {}},
+  };
+  return cases;
+}
+
+TEST(DewarpPicture, EachCompositionAndEffectMatchesTheReference) {
+  for (const RenderCase& c : Cases()) {
+    SCOPED_TRACE(c.name);
+    TestWindow window(320, 240);
+    ViewerRecord* viewer = Dll().CreateViewer();
+    Dll().ViewerOpen(viewer, window.handle());
+    Dll().ViewerAttachDewarpRenderer(viewer, window.handle());
+    Dll().ViewerSetupDewarpEffect2(viewer, kProfileF, c.effect, c.width, c.aspectMode);
+    Dll().ViewerSetupDewarpComposition(viewer, c.composition);
+    uint32_t width = 0, height = 0, bytes = 0;
+    uint8_t* pixels = nullptr;
+    Dll().ViewerRenderMJPEGSampleDec2(viewer, FrameJpeg().data(), uint32_t(FrameJpeg().size()), 0,
+                                      1, &width, &height, &pixels, &bytes);
+    ASSERT_NE(pixels, nullptr);
+    // The lossless frame decodes exactly (bottom-up rows): the reference
+    // samples the very picture the device received.
+    for (int j = 0; j < kFrameHeight; j += 37) {
+      for (int i = 0; i < kFrameWidth; i += 41) {
+        ASSERT_EQ(pixels[(size_t(kFrameHeight - 1 - j) * kFrameWidth + i) * 4],
+                  Frame()[size_t(j) * kFrameWidth + i]);
+      }
+    }
+    ASSERT_EQ(viewer->dewarpRenderer->state, 1);
+
+    int backWidth, backHeight, rows, top;
+    ExpectedGeometry(c, &backWidth, &backHeight, &rows, &top);
+    IDirect3DSurface9* backBuffer = nullptr;
+    ASSERT_EQ(viewer->dewarpRenderer->device->GetRenderTarget(0, &backBuffer), D3D_OK);
+    D3DSURFACE_DESC desc;
+    backBuffer->GetDesc(&desc);
+    backBuffer->Release();
+    EXPECT_EQ(int(desc.Width), backWidth);
+    EXPECT_EQ(int(desc.Height), backHeight);
+
+    std::vector<Position> positions = c.positions;
+    if (positions.empty()) positions.push_back({0, 0, 0, 0, 0, 0});  // panoramas: no position
+    for (const Position& pos : positions) {
+      if (pos.panStep != 0 || pos.tiltStep != 0 || pos.zoomStep != 0) {
+        Dll().ViewerSetDewarpPosition(viewer, pos.panStep, pos.tiltStep, pos.zoomStep);
+      }
+      const Snapshot shot = TakeSnapshot(viewer);
+      ASSERT_TRUE(shot.lent);
+      EXPECT_EQ(shot.header.biWidth, backWidth);
+      EXPECT_EQ(shot.header.biHeight, -rows);
+      EXPECT_EQ(shot.header.biBitCount, 32);
+      ASSERT_EQ(shot.pixels.size(), size_t(backWidth) * rows * 4);
+
+      const double aspect = double(backWidth) / rows;
+      std::vector<View> views;
+      if (c.composition == 1) {
+        views.push_back({DewarpShader::kPerspective,
+                         PerspectiveConstants(int(c.effect), pos.pan, pos.tilt, pos.zoom, aspect,
+                                              kFrameWidth, kFrameHeight, kProfile)});
+      } else if (c.composition == 4) {
+        const double tilt0 = c.effect == 2 ? -30 : c.effect == 3 ? 30 : 0;
+        for (int k = 0; k < 4; ++k) {
+          views.push_back({DewarpShader::kPerspective,
+                           PerspectiveConstants(int(c.effect), 90.0 * k - 45, tilt0, 30, aspect,
+                                                kFrameWidth, kFrameHeight, kProfile)});
+        }
+      } else {
+        const DewarpShader panorama = c.effect == 1   ? DewarpShader::kWallPanorama
+                                      : c.effect == 2 ? DewarpShader::kCeilingPanorama
+                                                      : DewarpShader::kFloorPanorama;
+        views.push_back({panorama, PanoramaConstants(kFrameWidth, kFrameHeight, kProfile)});
+      }
+      const Mismatch m = CompareWithReference(shot, backWidth, backHeight, top, views);
+      EXPECT_GT(m.compared, backWidth * rows / 2);
+      EXPECT_EQ(m.failed, 0) << "pan " << pos.pan << " tilt " << pos.tilt << " zoom " << pos.zoom
+                             << ": worst " << m.worst << " at " << m.where;
+    }
+    Dll().ViewerClose(viewer);
+    Dll().DisposeViewer(viewer);
+  }
+}
+
+// The screen's pixels over the window's client area (blue, green, red, x;
+// top row first): what Wine's Direct3D presented, which the window's own DC
+// does not show.
+std::vector<uint8_t> GrabClientFromScreen(HWND window, int width, int height) {
+  POINT origin{0, 0};
+  ClientToScreen(window, &origin);
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ previous = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
+  std::vector<uint8_t> pixels(static_cast<uint8_t*>(bits),
+                              static_cast<uint8_t*>(bits) + size_t(width) * height * 4);
+  SelectObject(memory, previous);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+TEST(DewarpPicture, ThePresentedBandFillsTheClientArea) {
+  // Ceiling single view 256 wide: back buffer 256 x 192, 16:9 band of 144
+  // rows from row 24, stretched over a 320 x 240 client area.
+  const int clientWidth = 320, clientHeight = 240;
+  TestWindow window(clientWidth, clientHeight);
+  ViewerRecord* viewer = Dll().CreateViewer();
+  Dll().ViewerOpen(viewer, window.handle());
+  Dll().ViewerAttachDewarpRenderer(viewer, window.handle());
+  Dll().ViewerSetupDewarpEffect2(viewer, kProfileF, 2, 256, 2);
+  uint32_t width = 0, height = 0;
+  Dll().ViewerRenderMJPEGSample(viewer, FrameJpeg().data(), uint32_t(FrameJpeg().size()), 0, 1,
+                                &width, &height);
+  const Snapshot shot = TakeSnapshot(viewer);
+  ASSERT_TRUE(shot.lent);
+  ASSERT_EQ(shot.header.biWidth, 256);
+  ASSERT_EQ(shot.header.biHeight, -144);
+  // Presentation may complete after Present returns: repaint until the
+  // screen shows something (bounded).
+  std::vector<uint8_t> shown;
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    EXPECT_EQ(Dll().ViewerRepaintVideo(viewer), 0);
+    PumpMessages();
+    Sleep(20);
+    shown = GrabClientFromScreen(window.handle(), clientWidth, clientHeight);
+    if (shown[(size_t(clientHeight / 2) * clientWidth + clientWidth / 2) * 4 + 1] != 0) break;
+  }
+  // Each client pixel lies between the band pixels around its stretched
+  // position (either filter), within 2 levels.
+  int outside = 0;
+  for (int y = 0; y < clientHeight; ++y) {
+    for (int x = 0; x < clientWidth; ++x) {
+      const double sx = (x + 0.5) * 256 / clientWidth - 0.5;
+      const double sy = (y + 0.5) * 144 / clientHeight - 0.5;
+      int lo = 255, hi = 0;
+      for (int j : {int(std::floor(sy)), int(std::floor(sy)) + 1}) {
+        for (int i : {int(std::floor(sx)), int(std::floor(sx)) + 1}) {
+          const size_t at = size_t(std::clamp(j, 0, 143)) * 256 + size_t(std::clamp(i, 0, 255));
+          const int value = shot.pixels[at * 4 + 1];
+          lo = std::min(lo, value);
+          hi = std::max(hi, value);
+        }
+      }
+      const int got = shown[(size_t(y) * clientWidth + x) * 4 + 1];
+      if (got < lo - 2 || got > hi + 2) ++outside;
+    }
+  }
+  EXPECT_LT(outside, clientWidth * clientHeight / 100);
+  Dll().ViewerClose(viewer);
+  Dll().DisposeViewer(viewer);
+}
+
+}  // namespace
