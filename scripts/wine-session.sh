@@ -27,6 +27,8 @@ case "$cmd" in
 start)
   mkdir -p "$(dirname "$prefix")"
   xvfb_pid=""
+  # A failed start leaves no display behind.
+  trap '[ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null' EXIT
   if [ -z "${DISPLAY:-}" ]; then
     fdfile="$(mktemp)"
     Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
@@ -50,7 +52,13 @@ start)
   ) 9>"$prefix.lock"
   server_started=0
   if ! server_running; then
-    "$WINESERVER" -p </dev/null >/dev/null 2>&1
+    if ! "$WINESERVER" -p </dev/null >/dev/null 2>&1; then
+      # A server of this prefix that cannot be reached (its socket directory
+      # was removed): end it and start a fresh one.
+      "$WINESERVER" -k </dev/null >/dev/null 2>&1 || true
+      sleep 1
+      "$WINESERVER" -p </dev/null >/dev/null 2>&1
+    fi
     server_started=1
   fi
   # Wine's system processes (services, winedevice, ...) start with the first
@@ -63,6 +71,7 @@ start)
     echo "VV_XVFB_PID='$xvfb_pid'"
     echo "VV_SERVER_STARTED=$server_started"
   } >"$state"
+  trap - EXIT
   ;;
 stop)
   [ -f "$state" ] || exit 0
