@@ -24,14 +24,9 @@
 #   transforms; PSNR on the 12-bit scale >= 60 dB.
 set -u
 vvdecode="$(realpath "${1:?path to vvdecode}")"
-for tool in cjpeg djpeg jpeg ffmpeg convert compare python3; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool not installed"; exit 0; }
-done
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-cd "$work" || exit 1
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+. "$(dirname "$0")/script_test_lib.sh"
+require_tools cjpeg djpeg jpeg ffmpeg convert compare python3
+start_work
 
 # Per-family figures, filled by measure().
 declare -A files minPsnr maxDiff

@@ -8,17 +8,9 @@
 set -u
 part="${1:?info or decode}"
 vvdecode="${2:?path to vvdecode}"
-for tool in cjpeg djpeg wrjpgcom convert identify compare; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "SKIP: $tool not installed"
-    exit 0
-  fi
-done
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-cd "$work" || exit 1
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+. "$(dirname "$0")/script_test_lib.sh"
+require_tools cjpeg djpeg wrjpgcom convert identify compare
+start_work
 
 # A textured picture with an odd size: 61 x 75 leaves partial MCUs on both
 # edges (75 lines at half scale give 38).

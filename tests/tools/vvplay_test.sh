@@ -11,14 +11,9 @@ set -u
 bin="$(cd "${1:?directory of vvplay.exe}" && pwd)"
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
-for tool in ffmpeg python3; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool not installed"; exit 0; }
-done
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-cd "$work" || exit 1
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+. "$here/script_test_lib.sh"
+require_tools ffmpeg python3
+start_work
 
 # 12 frames of 320x240 at 4:2:0 with the standard Huffman tables, so that
 # dropping the DHT segments leaves the same pictures.
