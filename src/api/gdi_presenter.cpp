@@ -81,6 +81,9 @@ int32_t ViewerRepaintVideo(ViewerRecord* viewer) {
   if (viewer->dewarpRenderer != nullptr) {
     result = vv::Repaint(viewer->dewarpRenderer);
   } else if (viewer->frameBits != nullptr && viewer->window != nullptr) {
+    // A viewer opened without a window has no device context: -1. GetDC
+    // with a null window would hand out the whole screen's context and
+    // draw the picture over the desktop.
     HDC dc = GetDC(viewer->window);
     if (dc != nullptr) {
       SetStretchBltMode(dc, COLORONCOLOR);
