@@ -7,8 +7,16 @@
 # encoded as Motion-JPEG with the standard Huffman tables, the DHT segments
 # stripped from every frame as cameras send them, stored as an AVI (and, for
 # trying the other readers, as concatenated frames and an HTTP multipart
-# capture beside it). Outputs go to build/demo/.
+# capture beside it). With --dewarp MOUNT and no SOURCE the clip is a
+# fisheye one instead: the test pattern with a 12-degree grid, taken as an
+# equirectangular picture of the whole sphere and turned by ffmpeg's v360
+# filter into an equidistant 180-degree fisheye circle as tall as the frame
+# (the player's default lens, 0,0,0.3183), looking the way the mount says
+# (wall: along the horizon, ceiling: down, floor: up); 640x640
+# (VV_DEMO_FISHEYE_SIZE=N for NxN), 25 frames a second, DHT stripped.
+# Outputs go to build/demo/.
 #   scripts/demo.sh [SOURCE] [vvplay options]
+# e.g. scripts/demo.sh --dewarp ceiling --composition quad
 # Without --frames it plays 250 frames (10 s at 25 fps); it always saves a
 # snapshot and a screenshot and prints the statistics.
 set -euo pipefail
@@ -22,6 +30,33 @@ source=""
 if [ $# -gt 0 ] && [ "${1#-}" = "$1" ]; then
   source="$(realpath "$1")"
   shift
+fi
+mount=""
+previous=""
+for arg in "$@"; do
+  [ "$previous" = "--dewarp" ] && mount="$arg"
+  previous="$arg"
+done
+if [ -z "$source" ] && [ -n "$mount" ]; then
+  case "$mount" in
+    wall) pitch=0 ;;
+    ceiling) pitch=-90 ;;
+    floor) pitch=90 ;;
+    *) pitch="" ;;  # vvplay reports the bad word
+  esac
+  if [ -n "$pitch" ]; then
+    n="${VV_DEMO_FISHEYE_SIZE:-640}"
+    source="$out/fisheye-$mount-$n.mjpeg"
+    if [ ! -s "$source" ]; then
+      echo "demo: making a ${n}x${n} fisheye clip ($mount mount) in $out"
+      ffmpeg -v error -y -f lavfi \
+        -i "testsrc2=size=1440x720:rate=25,drawgrid=w=48:h=48:t=2:c=white@0.6" -frames:v 250 \
+        -vf "v360=input=e:output=fisheye:h_fov=180:v_fov=180:pitch=$pitch:w=$n:h=$n,format=yuvj420p" \
+        -c:v mjpeg -huffman default -q:v 3 -f mjpeg "$out/made-fisheye.mjpeg"
+      python3 "$root/scripts/mjpeg_tool.py" strip "$out/made-fisheye.mjpeg" "$source"
+      rm -f "$out/made-fisheye.mjpeg"
+    fi
+  fi
 fi
 if [ -z "$source" ]; then
   size="${VV_DEMO_SIZE:-1280x720}"

@@ -21,7 +21,17 @@ const char kUsage[] =
     "  --capture FILE.jpg   capture the window into JPEG after playing\n"
     "  --quality Q          quality of --capture, 1..100 (default 75)\n"
     "  --stats              print frames decoded, failed, and decode+present times\n"
-    "keys: S saves a snapshot (vvplay-snapshot-N.bmp), Esc closes\n";
+    "  --dewarp MOUNT       dewarp a fisheye source through Direct3D; MOUNT wall, ceiling\n"
+    "                       or floor (how the camera's optical axis points)\n"
+    "  --composition C      with --dewarp: single (default), panorama or quad\n"
+    "  --lens P0,P1,P2      with --dewarp: a ray at t radians off the axis lands\n"
+    "                       H*(P0 t^3 + P1 t^2 + P2 t) pixels from the centre, H the frame\n"
+    "                       height (default 0,0,0.3183: equidistant 180-degree circle)\n"
+    "  --aspect A           with --dewarp: 0 whole view (default), 1 4:3, 2 16:9, 3 16:10\n"
+    "                       band of the single view\n"
+    "keys: S saves a snapshot (vvplay-snapshot-N.bmp), Esc closes; with --dewarp:\n"
+    "      Left/Right pan, Up/Down tilt, + or wheel up zooms in, - or wheel down\n"
+    "      zooms out, dragging with the left button pans and tilts\n";
 
 bool ParseInteger(const char* text, int64_t low, int64_t high, int64_t* value) {
   if (*text == '\0') return false;
@@ -112,6 +122,33 @@ bool ParseMask(const char* text, MaskRecord* mask) {
   return true;
 }
 
+bool ParseWord(const char* text, const char* const* words, const uint32_t* values, size_t count,
+               uint32_t* value) {
+  for (size_t i = 0; i < count; ++i) {
+    if (std::strcmp(text, words[i]) == 0) {
+      *value = values[i];
+      return true;
+    }
+  }
+  return false;
+}
+
+bool ParseLens(const char* text, float* lens) {
+  float parsed[3];
+  const char* p = text;
+  for (int i = 0; i < 3; ++i) {
+    if (*p == '\0' || *p == ',' || *p == ' ') return false;
+    char* end = nullptr;
+    const double value = std::strtod(p, &end);
+    if (end == p || !(value >= -100 && value <= 100)) return false;
+    if (*end != (i == 2 ? '\0' : ',')) return false;
+    parsed[i] = static_cast<float>(value);
+    p = end + 1;
+  }
+  for (int i = 0; i < 3; ++i) lens[i] = parsed[i];
+  return true;
+}
+
 void AppendLittle32(std::vector<uint8_t>* out, int32_t value) {
   const uint32_t bits = static_cast<uint32_t>(value);
   for (int shift = 0; shift < 32; shift += 8) out->push_back(static_cast<uint8_t>(bits >> shift));
@@ -125,11 +162,14 @@ bool ParsePlayerOptions(int argc, const char* const* argv, PlayerOptions* option
                         std::string* error) {
   PlayerOptions parsed;
   bool haveSource = false;
+  std::string dewarpOnly;  // the last option that means nothing without --dewarp
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool takesValue = arg == "--fps" || arg == "--frames" || arg == "--size" ||
                             arg == "--snapshot" || arg == "--screenshot" ||
-                            arg == "--capture" || arg == "--quality" || arg == "--mask";
+                            arg == "--capture" || arg == "--quality" || arg == "--mask" ||
+                            arg == "--dewarp" || arg == "--composition" || arg == "--lens" ||
+                            arg == "--aspect";
     if (takesValue && i + 1 >= argc) {
       *error = arg + " needs a value";
       return false;
@@ -156,6 +196,22 @@ bool ParsePlayerOptions(int argc, const char* const* argv, PlayerOptions* option
       (arg == "--snapshot" ? parsed.snapshotPath
                            : arg == "--screenshot" ? parsed.screenshotPath
                                                    : parsed.capturePath) = value;
+    } else if (arg == "--dewarp") {
+      static const char* const kWords[] = {"wall", "ceiling", "floor"};
+      static const uint32_t kEffects[] = {1, 2, 3};
+      ok = ParseWord(value, kWords, kEffects, 3, &parsed.dewarpEffect);
+    } else if (arg == "--composition") {
+      static const char* const kWords[] = {"single", "panorama", "quad"};
+      static const uint32_t kCompositions[] = {1, 2, 4};
+      ok = ParseWord(value, kWords, kCompositions, 3, &parsed.composition);
+      dewarpOnly = arg;
+    } else if (arg == "--lens") {
+      ok = ParseLens(value, parsed.lens);
+      dewarpOnly = arg;
+    } else if (arg == "--aspect") {
+      ok = ParseInteger(value, 0, 3, &number);
+      parsed.aspectMode = static_cast<int32_t>(number);
+      dewarpOnly = arg;
     } else if (arg == "--stats") {
       parsed.stats = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
@@ -175,6 +231,10 @@ bool ParsePlayerOptions(int argc, const char* const* argv, PlayerOptions* option
   }
   if (!haveSource) {
     *error = "no source given";
+    return false;
+  }
+  if (!dewarpOnly.empty() && parsed.dewarpEffect == 0) {
+    *error = dewarpOnly + " needs --dewarp";
     return false;
   }
   *options = std::move(parsed);

@@ -32,6 +32,15 @@ struct PlayerOptions {
   uint32_t captureQuality = 75;
   bool stats = false;
   std::vector<MaskRecord> masks;
+  // Fisheye dewarp, as the renderer's set-up exports take it. effect 0: no
+  // renderer (DrawDib); 1 wall, 2 ceiling, 3 floor. composition 1 single
+  // view, 2 panorama, 4 quad view. lens: p0, p1, p2 relative to the frame
+  // height; the default 1/pi is an equidistant 180-degree circle as tall as
+  // the frame. aspectMode 0 none, 1 4:3, 2 16:9, 3 16:10.
+  uint32_t dewarpEffect = 0;
+  uint32_t composition = 1;
+  float lens[3] = {0.0f, 0.0f, 0.31830989f};
+  int32_t aspectMode = 0;
 };
 
 // The usage text, one option a line.
@@ -41,8 +50,10 @@ const char* PlayerUsage();
 // --snapshot FILE.bmp, --screenshot FILE.bmp, --capture FILE.jpg,
 // --quality Q (1..100), --stats, --mask KIND:X,Y,W,H (repeatable; KIND is
 // black, mosaic0, mosaic1 or mosaic2, or mosaic for mosaic1; X, Y, W, H in
-// percent of the frame with at most three decimals), and exactly one source
-// path. False with a one-line reason in *error on any malformed or missing
+// percent of the frame with at most three decimals), exactly one source
+// path; --dewarp wall|ceiling|floor, and with it --composition
+// single|panorama|quad, --lens P0,P1,P2 (finite, each within +-100) and
+// --aspect 0..3. False with a one-line reason in *error on any malformed or missing
 // argument; *options is untouched then.
 bool ParsePlayerOptions(int argc, const char* const* argv, PlayerOptions* options,
                         std::string* error);

@@ -55,13 +55,16 @@ bool SaveSnapshot(const ViewerLibrary& library, ViewerRecord* viewer, const char
   return true;
 }
 
-bool SaveWindowPixels(HWND window, const char* path, SavedPicture* saved) {
+bool SaveWindowPixels(HWND window, bool fromScreen, const char* path, SavedPicture* saved) {
   RECT client;
   if (!GetClientRect(window, &client)) return false;
+  POINT origin{0, 0};
+  if (fromScreen && !ClientToScreen(window, &origin)) return false;
+  HWND source = fromScreen ? nullptr : window;
   const int32_t width = client.right - client.left;
   const int32_t height = client.bottom - client.top;
   if (width <= 0 || height <= 0) return false;
-  HDC windowDc = GetDC(window);
+  HDC windowDc = GetDC(source);
   if (windowDc == nullptr) return false;
   HDC memoryDc = CreateCompatibleDC(windowDc);
   BITMAPINFO info{};
@@ -76,14 +79,14 @@ bool SaveWindowPixels(HWND window, const char* path, SavedPicture* saved) {
   bool ok = false;
   if (bitmap != nullptr && bits != nullptr) {
     HGDIOBJ previous = SelectObject(memoryDc, bitmap);
-    ok = BitBlt(memoryDc, 0, 0, width, height, windowDc, 0, 0, SRCCOPY) != 0;
+    ok = BitBlt(memoryDc, 0, 0, width, height, windowDc, origin.x, origin.y, SRCCOPY) != 0;
     GdiFlush();
     SelectObject(memoryDc, previous);
     if (ok) ok = WriteBgrxBmp(path, static_cast<const uint8_t*>(bits), width, height);
   }
   if (bitmap != nullptr) DeleteObject(bitmap);
   if (memoryDc != nullptr) DeleteDC(memoryDc);
-  ReleaseDC(window, windowDc);
+  ReleaseDC(source, windowDc);
   if (ok) {
     saved->width = width;
     saved->height = height;

@@ -26,11 +26,15 @@ struct SavedPicture {
 bool SaveSnapshot(const ViewerLibrary& library, ViewerRecord* viewer, const char* path,
                   SavedPicture* saved);
 
-// Reads the window's client area back through its device context (BitBlt
-// into a DIB section) and writes it as a 32-bit BMP. Under Wine the screen's
-// device context does not show what GDI drew into a window; the window's own
-// does. False on any GDI or file failure; *saved is untouched then.
-bool SaveWindowPixels(HWND window, const char* path, SavedPicture* saved);
+// Reads the window's client area back (BitBlt into a DIB section) and writes
+// it as a 32-bit BMP: through the window's own device context, or with
+// fromScreen through the screen's at the client area's place. Under Wine the
+// screen's device context does not show what GDI drew into a window, and the
+// window's own shows black where Direct3D presented: DrawDib pictures are
+// read from the window, presented Direct3D pictures from the screen right
+// after presenting. False on any GDI or file failure; *saved is untouched
+// then.
+bool SaveWindowPixels(HWND window, bool fromScreen, const char* path, SavedPicture* saved);
 
 // Captures the window into JPEG through the library (ViewerOpenCapture2
 // without cursor, ViewerCapture2 with quality, ViewerCloseCapture) and

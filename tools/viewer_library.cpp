@@ -50,6 +50,12 @@ bool LoadViewerLibrary(ViewerLibrary* library, std::string* error) {
   ok &= Resolve(m, "ViewerOpenCapture2", &loaded.ViewerOpenCapture2, &missing);
   ok &= Resolve(m, "ViewerCapture2", &loaded.ViewerCapture2, &missing);
   ok &= Resolve(m, "ViewerCloseCapture", &loaded.ViewerCloseCapture, &missing);
+  ok &= Resolve(m, "ViewerAttachDewarpRenderer", &loaded.ViewerAttachDewarpRenderer, &missing);
+  ok &= Resolve(m, "ViewerSetupDewarpEffect2", &loaded.ViewerSetupDewarpEffect2, &missing);
+  ok &= Resolve(m, "ViewerSetupDewarpComposition", &loaded.ViewerSetupDewarpComposition,
+                &missing);
+  ok &= Resolve(m, "ViewerSetDewarpPosition", &loaded.ViewerSetDewarpPosition, &missing);
+  ok &= Resolve(m, "ViewerGetDewarpPosition", &loaded.ViewerGetDewarpPosition, &missing);
   if (!ok) {
     FreeLibrary(loaded.module);
     *error = missing;

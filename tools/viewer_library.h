@@ -27,6 +27,11 @@ struct ViewerLibrary {
   decltype(&::ViewerOpenCapture2) ViewerOpenCapture2 = nullptr;
   decltype(&::ViewerCapture2) ViewerCapture2 = nullptr;
   decltype(&::ViewerCloseCapture) ViewerCloseCapture = nullptr;
+  decltype(&::ViewerAttachDewarpRenderer) ViewerAttachDewarpRenderer = nullptr;
+  decltype(&::ViewerSetupDewarpEffect2) ViewerSetupDewarpEffect2 = nullptr;
+  decltype(&::ViewerSetupDewarpComposition) ViewerSetupDewarpComposition = nullptr;
+  decltype(&::ViewerSetDewarpPosition) ViewerSetDewarpPosition = nullptr;
+  decltype(&::ViewerGetDewarpPosition) ViewerGetDewarpPosition = nullptr;
 };
 
 // Loads VideoViewer.dll (the program's own directory first, as the loader

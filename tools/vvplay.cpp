@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "mjpeg_source.h"
+#include "player_dewarp.h"
 #include "player_options.h"
 #include "player_pictures.h"
 #include "player_playback.h"
@@ -32,6 +33,8 @@ struct PlayerWindow {
   vv::Playback* playback = nullptr;
   bool finished = false;  // the decoding thread has ended
   int snapshotsSaved = 0;
+  bool dewarp = false;
+  vv::DewarpSteering steering;
 };
 
 void SaveSnapshotOnKey(PlayerWindow* player) {
@@ -47,6 +50,10 @@ void SaveSnapshotOnKey(PlayerWindow* player) {
 
 LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* player = reinterpret_cast<PlayerWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (player != nullptr && player->dewarp && player->viewer != nullptr &&
+      vv::SteerDewarp(*player->library, player->viewer, &player->steering, window, message, wParam,
+                      lParam))
+    return 0;
   switch (message) {
     case WM_SIZE:
       // The presenter stretches the picture over the destination; the
@@ -166,7 +173,12 @@ bool SaveOutputs(const PlayerOptions& options, const vv::ViewerLibrary& library,
   }
   if (!options.screenshotPath.empty()) {
     UpdateWindow(window);  // pending paints land before the read-back
-    if (vv::SaveWindowPixels(window, options.screenshotPath.c_str(), &saved)) {
+    // A dewarped picture is presented by Direct3D, which the window's own
+    // device context does not show: present the last frame once more and
+    // read the screen where the client area is.
+    const bool dewarp = options.dewarpEffect != 0;
+    if (dewarp) library.ViewerRepaintVideo(viewer);
+    if (vv::SaveWindowPixels(window, dewarp, options.screenshotPath.c_str(), &saved)) {
       std::printf("screenshot: %s (%dx%d)\n", options.screenshotPath.c_str(), saved.width,
                   saved.height);
     } else {
@@ -244,6 +256,9 @@ int Play(const PlayerOptions& options) {
   RECT client;
   GetClientRect(window, &client);
   library.ViewerSetVideoDestination(player.viewer, 0, 0, client.right, client.bottom);
+  vv::AttachDewarp(library, player.viewer, window, options, client.right);
+  player.dewarp = options.dewarpEffect != 0;
+  player.steering.composition = options.composition;
   ShowWindow(window, SW_SHOWNORMAL);
   UpdateWindow(window);
 

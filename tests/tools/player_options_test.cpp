@@ -65,6 +65,24 @@ TEST(PlayerOptions, RefusesMalformedCommandLines) {
       {"--mask", "black:1.2345,0,1,1", "a.avi"},
       {"--mask", "black:1.,0,1,1", "a.avi"},
       {"--mask", "black:,0,1,1", "a.avi"},
+      {"--dewarp", "side", "a.avi"},
+      {"--dewarp", "Ceiling", "a.avi"},
+      {"--dewarp", "2", "a.avi"},
+      {"--dewarp", "wall", "--composition", "double", "a.avi"},
+      {"--dewarp", "wall", "--composition", "4", "a.avi"},
+      {"--dewarp", "wall", "--aspect", "4", "a.avi"},
+      {"--dewarp", "wall", "--aspect", "-1", "a.avi"},
+      {"--dewarp", "wall", "--lens", "0,0", "a.avi"},
+      {"--dewarp", "wall", "--lens", "0,0,0.3,1", "a.avi"},
+      {"--dewarp", "wall", "--lens", "0,,0.3", "a.avi"},
+      {"--dewarp", "wall", "--lens", "0,0,nan", "a.avi"},
+      {"--dewarp", "wall", "--lens", "0,0,inf", "a.avi"},
+      {"--dewarp", "wall", "--lens", "0,0,1e9", "a.avi"},
+      {"--dewarp", "wall", "--lens", "0,0,0.3x", "a.avi"},
+      {"--composition", "quad", "a.avi"},
+      {"--lens", "0,0,0.3", "a.avi"},
+      {"--aspect", "1", "a.avi"},
+      {"a.avi", "--dewarp"},
   };
   for (const auto& args : cases) {
     PlayerOptions o;
@@ -74,6 +92,38 @@ TEST(PlayerOptions, RefusesMalformedCommandLines) {
                                           << (args.size() > 1 ? args[1] : "");
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(o.source, "untouched");
+  }
+}
+
+// The words map to the values of the renderer's set-up exports: effect 1
+// wall, 2 ceiling, 3 floor; composition 1 single, 2 panorama, 4 quad.
+TEST(PlayerOptions, DewarpOptionsGiveTheRendererValues) {
+  struct Case {
+    std::vector<const char*> args;
+    uint32_t effect, composition;
+    float lens[3];
+    int32_t aspect;
+  };
+  const float kEquidistant = static_cast<float>(1 / 3.14159265358979);
+  const Case cases[] = {
+      {{"a.avi"}, 0, 1, {0, 0, kEquidistant}, 0},
+      {{"--dewarp", "wall", "a.avi"}, 1, 1, {0, 0, kEquidistant}, 0},
+      {{"--dewarp", "ceiling", "--composition", "quad", "a.avi"}, 2, 4, {0, 0, kEquidistant}, 0},
+      {{"--composition", "panorama", "--dewarp", "floor", "a.avi"}, 3, 2, {0, 0, kEquidistant}, 0},
+      {{"--dewarp", "wall", "--composition", "single", "--aspect", "3", "a.avi"}, 1, 1,
+       {0, 0, kEquidistant}, 3},
+      {{"--dewarp", "ceiling", "--lens", "-0.05,0.125,0.5", "--aspect", "0", "a.avi"}, 2, 1,
+       {-0.05f, 0.125f, 0.5f}, 0},
+      {{"--lens", "1e-2,0,-100", "--dewarp", "floor", "a.avi"}, 3, 1, {0.01f, 0, -100}, 0},
+  };
+  for (const Case& c : cases) {
+    PlayerOptions o;
+    std::string error;
+    ASSERT_TRUE(Parse(c.args, &o, &error)) << c.args[0] << ": " << error;
+    EXPECT_EQ(o.dewarpEffect, c.effect) << c.args[0];
+    EXPECT_EQ(o.composition, c.composition) << c.args[0];
+    EXPECT_EQ(o.aspectMode, c.aspect) << c.args[0];
+    for (int i = 0; i < 3; ++i) EXPECT_FLOAT_EQ(o.lens[i], c.lens[i]) << c.args[0] << " p" << i;
   }
 }
 

@@ -1,0 +1,116 @@
+#!/bin/bash
+# vvplay with fisheye dewarp, end to end under Wine. The clip is made by
+# ffmpeg: its test pattern with a grid, taken as an equirectangular picture
+# of the sphere and turned by the v360 filter into an equidistant 180-degree
+# fisheye circle looking down (a ceiling camera; the player's default lens).
+# The reference for each perspective view is rendered by v360 straight from
+# the equirectangular picture (flat output, 60 degrees square, pitch -30 =
+# the ceiling's default tilt, yaw = the view's pan), so it shares nothing
+# with the library's lens model or shaders.
+#   vvplay_dewarp_test.sh BIN_DIR   (BIN_DIR holds vvplay.exe and VideoViewer.dll)
+# Inside ctest it joins the Wine session of the run (VV_WINE_STATE).
+set -u
+bin="$(cd "${1:?directory of vvplay.exe}" && pwd)"
+here="$(cd "$(dirname "$0")" && pwd)"
+root="$(cd "$here/../.." && pwd)"
+for tool in ffmpeg python3 compare convert; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool not installed"; exit 0; }
+done
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+scene="testsrc2=size=1440x720:rate=25,drawgrid=w=48:h=48:t=2:c=white@0.6"
+frames=6
+ffmpeg -v error -f lavfi -i "$scene" -frames:v $frames \
+  -vf "v360=input=e:output=fisheye:h_fov=180:v_fov=180:pitch=-90:w=480:h=480,format=yuvj420p" \
+  -c:v mjpeg -huffman default -q:v 3 -f mjpeg made.mjpeg || exit 1
+python3 "$root/scripts/mjpeg_tool.py" strip made.mjpeg fisheye.mjpeg || exit 1
+ffmpeg -v error -i fisheye.mjpeg -vf "select=eq(n\,$((frames - 1)))" -frames:v 1 raw.png || exit 1
+
+# view NAME YAW SIZE: the last frame's perspective view at pan YAW, SIZE square.
+view() {
+  ffmpeg -v error -f lavfi -i "$scene" -frames:v $frames \
+    -vf "v360=input=e:output=flat:h_fov=60:v_fov=60:yaw=$2:pitch=-30:w=$3:h=$3" -update 1 "$1" ||
+    fail "cannot render the reference $1"
+}
+
+# play ARGS...: runs vvplay on the clip, output in out.txt; status 0 wanted.
+play() {
+  "$root/scripts/wine-run.sh" "$bin/vvplay.exe" fisheye.mjpeg --frames $frames --fps 0 "$@" \
+    >out.txt 2>err.txt || fail "vvplay $* exited $?: $(tr '\n' ' ' < out.txt)"
+}
+
+expect_line() { grep -qF "$1" out.txt || fail "vvplay output lacks '$1': $(tr '\n' ' ' < out.txt)"; }
+
+# mae A B: mean absolute difference of two pictures of one size, 0..1.
+mae() { compare -metric MAE "$1" "$2" null: 2>&1 | sed -n 's/.*(\(.*\)).*/\1/p'; }
+
+# close A B LIMIT: A and B differ by at most LIMIT; far A B LIMIT: by more.
+close() {
+  local d; d="$(mae "$1" "$2")"
+  echo "$1 against $2: mae $d"
+  awk -v d="$d" -v l="$3" 'BEGIN { exit !(d != "" && d <= l) }' || fail "$1 is not $2 (mae $d > $3)"
+}
+far() {
+  local d; d="$(mae "$1" "$2")"
+  awk -v d="$d" -v l="$3" 'BEGIN { exit !(d != "" && d > l) }' || fail "$1 looks like $2 (mae $d)"
+}
+
+# not_blank PICTURE: the picture has structure (grey-level spread over 0.1).
+not_blank() {
+  local s; s="$(convert "$1" -colorspace gray -format '%[fx:standard_deviation]' info:)"
+  awk -v s="$s" 'BEGIN { exit !(s > 0.1) }' || fail "$1 is blank (stddev $s)"
+}
+
+# Quad view: the back buffer is twice the requested width, which the player
+# makes half the client width, so 400x400 for a 400-pixel-wide window; the
+# quarters show pans -45, 45, 135 and 225 (top left, top right, bottom left,
+# bottom right). The screenshot is that picture stretched over the window.
+play --dewarp ceiling --composition quad --size 400x240 --snapshot quad.bmp --screenshot shown.bmp
+expect_line "snapshot: quad.bmp (400x400, frame $frames)"
+expect_line "screenshot: shown.bmp (400x240)"
+convert quad.bmp quad.png
+quarter=0
+for yaw in -45 45 135 -135; do
+  convert quad.png -crop "200x200+$((quarter % 2 * 200))+$((quarter / 2 * 200))" +repage \
+    "quarter$quarter.png"
+  view "pan$yaw.png" "$yaw" 200
+  close "quarter$quarter.png" "pan$yaw.png" 0.09
+  quarter=$((quarter + 1))
+done
+far quarter0.png pan45.png 0.2
+not_blank quad.png
+convert quad.png -resize '400x240!' quad-stretched.png
+close shown.bmp quad-stretched.png 0.06
+convert quad.png -resize '480x480!' quad-as-frame.png
+far quad-as-frame.png raw.png 0.15
+
+# Single view: the window's width, the frame's shape (square here), pan 0.
+play --dewarp ceiling --size 320x200 --snapshot single.bmp
+expect_line "snapshot: single.bmp (320x320, frame $frames)"
+view pan0.png 0 320
+close single.bmp pan0.png 0.07
+not_blank single.bmp
+
+# A 16:9 band of the single view: 320 x 320*9/16 rows out of its middle.
+play --dewarp ceiling --aspect 2 --size 320x180 --snapshot band.bmp
+expect_line "snapshot: band.bmp (320x180, frame $frames)"
+convert pan0.png -crop 320x180+0+70 +repage pan0-band.png
+close band.bmp pan0-band.png 0.07
+
+# Panorama: two stacked 180-degree bands, twice the requested width.
+play --dewarp ceiling --composition panorama --size 400x300 --snapshot panorama.bmp
+expect_line "snapshot: panorama.bmp (400x400, frame $frames)"
+not_blank panorama.bmp
+convert panorama.bmp -resize '480x480!' panorama-as-frame.png
+far panorama-as-frame.png raw.png 0.15
+
+# Words the renderer has no value for are usage errors.
+"$root/scripts/wine-run.sh" "$bin/vvplay.exe" fisheye.mjpeg --dewarp side >out.txt 2>&1
+[ $? = 2 ] || fail "--dewarp side is not a usage error"
+
+echo "vvplay_dewarp_test: $failures failure(s)"
+[ "$failures" = 0 ]
