@@ -152,6 +152,87 @@ int32_t EncodeBlock(BitWriter& w, const int16_t* coefficients, int16_t* lastDc,
   return StatusOk;
 }
 
+// The most a block can take: a DC code and value (16 + 16 bits), 63 AC
+// codes with values (16 + 15 bits), three ZRL and an EOB code (16 bits
+// each), plus 7 pending bits, all doubled for stuffed bytes.
+constexpr int32_t kBlockWorstCaseBytes = 2 * ((32 + 63 * 31 + 4 * 16 + 7) / 8 + 1);
+
+// Bits gathered right-aligned in a 64-bit word and written out four bytes
+// at a time, for blocks that are known to fit the free space: no capacity
+// check per byte and one accumulator update per code and value.
+struct WideBitWriter {
+  uint8_t* out;
+  uint64_t acc;  // the low `bits` bits are pending, oldest highest
+  int32_t bits;
+};
+
+inline void WriteWholeBytes(WideBitWriter& w) {
+  while (w.bits >= 8) {
+    w.bits -= 8;
+    const uint8_t byte = static_cast<uint8_t>(w.acc >> w.bits);
+    *w.out++ = byte;
+    if (byte == 0xFF) *w.out++ = 0x00;
+  }
+}
+
+// Appends a code from a spec entry (code | length << 16) followed by the s
+// low bits of value; false, with nothing appended, for a missing code.
+inline bool PutCodeAndValue(WideBitWriter& w, uint32_t entry, uint32_t value, int32_t s) {
+  const int32_t n = static_cast<int32_t>(entry >> 16);
+  if (n == 0 || n > 16) return false;
+  const uint64_t code = entry & ((1u << n) - 1);
+  const uint64_t bits = code << s | (value & ((uint64_t{1} << s) - 1));
+  // bits < 32 before, n + s <= 32 here: at most 63 bits are held.
+  w.acc = w.acc << (n + s) | bits;
+  w.bits += n + s;
+  if (w.bits >= 32) WriteWholeBytes(w);
+  return true;
+}
+
+// EncodeBlock for a block that fits: same bytes, and on a missing code the
+// same output and state as the byte-at-a-time writer leaves.
+int32_t EncodeBlockWide(BitWriter& narrow, const int16_t* coefficients, int16_t* lastDc,
+                        const HuffmanEncodeSpec* dcSpec, const HuffmanEncodeSpec* acSpec) {
+  WideBitWriter w{narrow.dst + narrow.offset, narrow.acc >> (24 - narrow.pending),
+                  narrow.pending};
+  int32_t status = StatusOk;
+  const int32_t diff = coefficients[0] - *lastDc;
+  *lastDc = coefficients[0];
+  int32_t s = Category(diff);
+  if (!PutCodeAndValue(w, dcSpec->codes[s], ValueBits(diff), s)) {
+    status = StatusBadTable;
+  } else {
+    uint64_t nonZero = ZigzagNonZeroMask(coefficients) & ~uint64_t{1};
+    const uint32_t zrl = acSpec->codes[0xF0];
+    int32_t previous = 0;
+    while (nonZero != 0) {
+      const int32_t k = LowestSetBit(nonZero);
+      nonZero &= nonZero - 1;
+      const int32_t v = coefficients[kZigzagToNatural[k]];
+      int32_t run = k - previous - 1;
+      previous = k;
+      bool missing = false;
+      for (; run > 15 && !missing; run -= 16) missing = !PutCodeAndValue(w, zrl, 0, 0);
+      s = Category(v);
+      if (missing) {
+        status = StatusBadTable;
+        break;
+      }
+      if (s > 15 || !PutCodeAndValue(w, acSpec->codes[run << 4 | s], ValueBits(v), s)) {
+        status = StatusBadTable;
+        break;
+      }
+    }
+    if (status == StatusOk && previous < 63 && !PutCodeAndValue(w, acSpec->codes[0x00], 0, 0))
+      status = StatusBadTable;
+  }
+  WriteWholeBytes(w);
+  narrow.offset = static_cast<int32_t>(w.out - narrow.dst);
+  narrow.pending = w.bits;
+  narrow.acc = static_cast<uint32_t>(w.acc & ((1u << w.bits) - 1)) << (24 - w.bits);
+  return status;
+}
+
 }  // namespace
 
 namespace level0 {
@@ -178,7 +259,14 @@ int32_t EncodeHuffmanBlock8x8(const int16_t* coefficients, uint8_t* destination,
     if (status == StatusOk) std::memset(state, 0, sizeof *state);
     return status;
   }
-  status = EncodeBlock(w, coefficients, lastDc, dcSpec, acSpec);
+  // The wide writer needs the pending bits clean below the last one, as
+  // every writer here leaves them.
+  const bool cleanState = (w.acc & ((1u << (24 - w.pending)) - 1)) == 0;
+  if (cleanState && capacity - w.offset >= kBlockWorstCaseBytes) {
+    status = EncodeBlockWide(w, coefficients, lastDc, dcSpec, acSpec);
+  } else {
+    status = EncodeBlock(w, coefficients, lastDc, dcSpec, acSpec);
+  }
   *offset = w.offset;
   state->bitAccumulator = w.acc;
   state->pendingBits = w.pending;
