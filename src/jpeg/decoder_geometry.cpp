@@ -70,8 +70,12 @@ int32_t CJPEGDecoder::PrepareBuffers() {
   // - lossless frames are decoded one sample per component per MCU, so all
   //   their components must be sampled 1 x 1;
   // - sampling factors that do not divide the maxima (3 and 2, say) have no
-  //   upsampler.
+  //   upsampler;
+  // - lossless rows go through the interleaving conversion only: there is
+  //   no planar form of them, and writing interleaved rows into buffers
+  //   sized as planes would overrun them.
   if (!lossless && wideSamples != (dstPrecision > 8)) return -1;
+  if (lossless && planarOutput != 0) return -1;
   for (int32_t k = 0; k < componentCount; ++k) {
     const CJPEGColorComponent& component = components[k];
     if (maxHSampling % component.hSampling != 0 || maxVSampling % component.vSampling != 0) {

@@ -182,9 +182,9 @@ TEST(DecoderLossless, EightBitFrameToEightBitOutput) {
 }
 
 // Lossless frames come at full size whatever scale is asked for, 8-bit
-// output as the low byte of each sample, 16-bit output as it is; an owner
-// sizing its buffers that way sees nothing written past them.
-TEST(DecoderLossless, FullSizeAtEveryScaleRequest) {
+// output as the low byte of each sample, 16-bit output as it is; planar
+// output has no lossless form and is refused before anything is written.
+TEST(DecoderLossless, FullSizeAtEveryScaleRequestAndNoPlanarForm) {
   const LosslessCase c{12, 1, 0, 1, 100, 24, false, 0};
   std::vector<std::vector<int>> planes(1, std::vector<int>(c.width * c.height));
   for (int i = 0; i < c.width * c.height; ++i) planes[0][i] = (i * 37) & 4095;
@@ -193,18 +193,19 @@ TEST(DecoderLossless, FullSizeAtEveryScaleRequest) {
     for (const int scale : {0, 2}) {
       OutputRequest request;
       request.dstColor = 1;
-      request.planarOutput = 1;
       request.scale = scale;
       request.dstPrecision = precision;
+      request.planarOutput = 1;
+      EXPECT_EQ(DecodeJpeg(jpeg, request).status, -1);
+      request.planarOutput = 0;
       const DecodedPicture out = DecodeJpeg(jpeg, request);
       ASSERT_EQ(out.status, 0);
-      ASSERT_EQ(out.planes.size(), 1u);
-      const std::vector<uint8_t>& plane = out.planes[0];
-      for (size_t i = plane.size() - 64; i < plane.size(); ++i) ASSERT_EQ(plane[i], 0xA5) << precision;
+      ASSERT_EQ(out.width, c.width);
+      for (size_t i = out.pixels.size() - 64; i < out.pixels.size(); ++i) ASSERT_EQ(out.pixels[i], 0xA5);
       for (int y = 0; y < c.height; ++y) {
         for (int x = 0; x < c.width; ++x) {
           const int want = planes[0][y * c.width + x];
-          const uint8_t* p = &plane[y * out.planeSteps[0]];
+          const uint8_t* p = &out.pixels[y * out.step];
           const int got = precision == 8 ? p[x] : reinterpret_cast<const uint16_t*>(p)[x];
           ASSERT_EQ(got, precision == 8 ? want & 255 : want) << x << "," << y;
         }
