@@ -230,7 +230,7 @@ int32_t CJPEGEncoder::WriteHuffmanTable(const CJPEGEncoderHuffmanTable& table) {
   if (status == 0) status = WriteWord(static_cast<uint16_t>(19 + count));
   if (status == 0) status = bitOutput.WriteByte(static_cast<uint8_t>(table.tableClass << 4 | table.id));
   if (status == 0) status = WriteBytes(table.bits, 16);
-  // The counts of a table that the spec builder accepted add up to at most
+  // The counts of a table that the table builder accepted add up to at most
   // 256, the size of values.
   return status != 0 ? status : WriteBytes(table.values, count);
 }

@@ -116,13 +116,16 @@ inline uint64_t ZigzagNonZeroMask(const int16_t* coefficients) {
 // The s low bits that follow a category code: v, or v - 1 when negative.
 inline uint32_t ValueBits(int32_t v) { return static_cast<uint32_t>(v < 0 ? v - 1 : v); }
 
-int32_t EncodeBlock(BitWriter& w, const int16_t* coefficients, int16_t* lastDc,
-                    const HuffmanEncodeSpec* dcSpec, const HuffmanEncodeSpec* acSpec) {
+// The symbols of one block in coding order: emit(entry, value, s) appends
+// the code of a spec entry followed by the s low bits of value and returns
+// a status; the first failure ends the block with that status.
+template <class Emit>
+int32_t WalkBlock(const int16_t* coefficients, int16_t* lastDc, const HuffmanEncodeSpec* dcSpec,
+                  const HuffmanEncodeSpec* acSpec, Emit emit) {
   const int32_t diff = coefficients[0] - *lastDc;
   *lastDc = coefficients[0];
   int32_t s = Category(diff);
-  int32_t status = PutCode(w, dcSpec->codes[s]);
-  if (status == StatusOk && s != 0) status = PutBits(w, ValueBits(diff), s);
+  int32_t status = emit(dcSpec->codes[s], ValueBits(diff), s);
   if (status != StatusOk) return status;
 
   // Zig-zag positions of the non-zero AC coefficients as bits, so that zero
@@ -138,18 +141,27 @@ int32_t EncodeBlock(BitWriter& w, const int16_t* coefficients, int16_t* lastDc,
     int32_t run = k - previous - 1;
     previous = k;
     for (; run > 15; run -= 16) {
-      status = PutCode(w, zrl);
+      status = emit(zrl, 0, 0);
       if (status != StatusOk) return status;
     }
     s = Category(v);
     // -32768 is the one 16-bit value of category 16; no AC symbol carries it.
     if (s > 15) return StatusBadTable;
-    status = PutCode(w, acSpec->codes[run << 4 | s]);
-    if (status == StatusOk) status = PutBits(w, ValueBits(v), s);
+    status = emit(acSpec->codes[run << 4 | s], ValueBits(v), s);
     if (status != StatusOk) return status;
   }
-  if (previous < 63) return PutCode(w, acSpec->codes[0x00]);
+  if (previous < 63) return emit(acSpec->codes[0x00], 0, 0);
   return StatusOk;
+}
+
+int32_t EncodeBlock(BitWriter& w, const int16_t* coefficients, int16_t* lastDc,
+                    const HuffmanEncodeSpec* dcSpec, const HuffmanEncodeSpec* acSpec) {
+  return WalkBlock(coefficients, lastDc, dcSpec, acSpec,
+                   [&w](uint32_t entry, uint32_t value, int32_t s) {
+                     int32_t status = PutCode(w, entry);
+                     if (status == StatusOk && s != 0) status = PutBits(w, value, s);
+                     return status;
+                   });
 }
 
 // The most a block can take: a DC code and value (16 + 16 bits), 63 AC
@@ -195,37 +207,10 @@ int32_t EncodeBlockWide(BitWriter& narrow, const int16_t* coefficients, int16_t*
                         const HuffmanEncodeSpec* dcSpec, const HuffmanEncodeSpec* acSpec) {
   WideBitWriter w{narrow.dst + narrow.offset, narrow.acc >> (24 - narrow.pending),
                   narrow.pending};
-  int32_t status = StatusOk;
-  const int32_t diff = coefficients[0] - *lastDc;
-  *lastDc = coefficients[0];
-  int32_t s = Category(diff);
-  if (!PutCodeAndValue(w, dcSpec->codes[s], ValueBits(diff), s)) {
-    status = StatusBadTable;
-  } else {
-    uint64_t nonZero = ZigzagNonZeroMask(coefficients) & ~uint64_t{1};
-    const uint32_t zrl = acSpec->codes[0xF0];
-    int32_t previous = 0;
-    while (nonZero != 0) {
-      const int32_t k = LowestSetBit(nonZero);
-      nonZero &= nonZero - 1;
-      const int32_t v = coefficients[kZigzagToNatural[k]];
-      int32_t run = k - previous - 1;
-      previous = k;
-      bool missing = false;
-      for (; run > 15 && !missing; run -= 16) missing = !PutCodeAndValue(w, zrl, 0, 0);
-      s = Category(v);
-      if (missing) {
-        status = StatusBadTable;
-        break;
-      }
-      if (s > 15 || !PutCodeAndValue(w, acSpec->codes[run << 4 | s], ValueBits(v), s)) {
-        status = StatusBadTable;
-        break;
-      }
-    }
-    if (status == StatusOk && previous < 63 && !PutCodeAndValue(w, acSpec->codes[0x00], 0, 0))
-      status = StatusBadTable;
-  }
+  const int32_t status = WalkBlock(
+      coefficients, lastDc, dcSpec, acSpec, [&w](uint32_t entry, uint32_t value, int32_t s) {
+        return PutCodeAndValue(w, entry, value, s) ? StatusOk : StatusBadTable;
+      });
   WriteWholeBytes(w);
   narrow.offset = static_cast<int32_t>(w.out - narrow.dst);
   narrow.pending = w.bits;
