@@ -111,46 +111,6 @@ TEST(ColourConversion, FullRangeDecodingRoundsTheJfifEquations) {
   }
 }
 
-TEST(ColourConversion, FullRangeEdgeCases) {
-  for (int luma = 0; luma < 256; ++luma) {
-    const uint8_t y = static_cast<uint8_t>(luma), mid = 128;
-    const uint8_t* planes[3] = {&y, &mid, &mid};
-    uint8_t rgb[3];
-    ASSERT_EQ(YCbCrToRgb(planes, 1, rgb, 3, {1, 1}), StatusOk);
-    EXPECT_TRUE(rgb[0] == luma && rgb[1] == luma && rgb[2] == luma) << "grey " << luma;
-  }
-  const uint8_t full = 255, none = 0;
-  const uint8_t* saturating[3] = {&full, &full, &full};
-  uint8_t rgb[3];
-  ASSERT_EQ(YCbCrToRgb(saturating, 1, rgb, 3, {1, 1}), StatusOk);
-  EXPECT_EQ(rgb[0], 255);
-  EXPECT_EQ(rgb[2], 255);
-  EXPECT_NEAR(rgb[1], JfifToRgb(255, 255, 255).g, kRoundedToNearest);
-  const uint8_t* black[3] = {&none, &none, &none};
-  ASSERT_EQ(YCbCrToRgb(black, 1, rgb, 3, {1, 1}), StatusOk);
-  EXPECT_EQ(rgb[0], 0);
-  EXPECT_EQ(rgb[2], 0);
-}
-
-TEST(ColourConversion, FullRangeEncodingRoundsTheJfifEquations) {
-  std::vector<uint8_t> bgr(256 * 256 * 3), y(256 * 256), cb(y.size()), cr(y.size());
-  uint8_t* planes[3] = {y.data(), cb.data(), cr.data()};
-  for (int red = 0; red < 256; red += 5) {
-    for (int i = 0; i < 256 * 256; ++i) {
-      bgr[3 * i] = static_cast<uint8_t>(i & 255);   // blue along the row
-      bgr[3 * i + 1] = static_cast<uint8_t>(i >> 8);  // green down the columns
-      bgr[3 * i + 2] = static_cast<uint8_t>(red);
-    }
-    ASSERT_EQ(BgrToYCbCr(bgr.data(), 256 * 3, planes, 256, {256, 256}), StatusOk);
-    for (int i = 0; i < 256 * 256; ++i) {
-      const double b = bgr[3 * i], g = bgr[3 * i + 1], r = red;
-      ASSERT_NEAR(y[i], 0.299 * r + 0.587 * g + 0.114 * b, kRoundedToNearest) << r << " " << g << " " << b;
-      ASSERT_NEAR(cb[i], -0.16874 * r - 0.33126 * g + 0.5 * b + 128, kRoundedToNearest);
-      ASSERT_NEAR(cr[i], 0.5 * r - 0.41869 * g - 0.08131 * b + 128, kRoundedToNearest);
-    }
-  }
-}
-
 TEST(ColourConversion, VideoRangeFollowsTheIntegerFormulaAndBt601) {
   const int32_t selected = ProcessorLevel();
   std::vector<uint8_t> rgba(256 * 256 * 4), bgra(rgba.size());
@@ -181,66 +141,6 @@ TEST(ColourConversion, VideoRangeFollowsTheIntegerFormulaAndBt601) {
     }
   }
   ForceProcessorLevelForTesting(selected);
-}
-
-// Documents how far the two video-range arithmetics lie apart: the 16-bit
-// lanes drop fraction bits of each product, so they may differ by one.
-TEST(ColourConversion, VideoRangeLaneArithmeticDiffersOnlyInTheLastBit) {
-  int differing = 0;
-  for (int y = 0; y < 256; ++y) {
-    for (int cb = 0; cb < 256; cb += 3) {
-      for (int cr = 0; cr < 256; cr += 3) {
-        for (int c = 0; c < 3; ++c) {
-          const int d = VideoComponent16(y, cb, cr, c) - VideoComponent32(y, cb, cr, c);
-          ASSERT_LE(std::abs(d), 1) << y << " " << cb << " " << cr;
-          differing += d != 0;
-        }
-      }
-    }
-  }
-  EXPECT_GT(differing, 0) << "the two formulas are known to differ somewhere";
-}
-
-TEST(ColourConversion, NegativeStepsWalkUpwards) {
-  // Video-range converters accept any step; a negative one reads bottom-up.
-  const uint8_t y[2] = {50, 200}, cb[2] = {100, 160}, cr[2] = {90, 170};
-  const uint8_t* bottom[3] = {y + 1, cb + 1, cr + 1};
-  uint8_t flipped[8], straight[8];
-  ASSERT_EQ(YCbCrToRgbaVideo(bottom, -1, flipped, 4, {1, 2}, 9), StatusOk);
-  const uint8_t* top[3] = {y, cb, cr};
-  ASSERT_EQ(YCbCrToRgbaVideo(top, 1, straight + 4, -4, {1, 2}, 9), StatusOk);
-  EXPECT_TRUE(std::equal(flipped, flipped + 8, straight));
-  for (int c = 0; c < 3; ++c) EXPECT_EQ(flipped[c], VideoComponent32(200, 160, 170, c));
-}
-
-TEST(ColourConversion, Yuy2PacksPairsAndLeavesAnOddColumn) {
-  std::mt19937 random(7);
-  for (int width : {2, 3, 8, 13}) {
-    const int height = 3, chroma = width / 2;
-    const int32_t steps[3] = {width + 5, chroma + 1, chroma + 3};
-    std::vector<uint8_t> y(steps[0] * height), cb(steps[1] * height), cr(steps[2] * height);
-    for (auto* plane : {&y, &cb, &cr}) {
-      for (auto& v : *plane) v = static_cast<uint8_t>(random());
-    }
-    const int dstStep = 2 * width + 4;
-    std::vector<uint8_t> out(dstStep * height, 0xEE);
-    const uint8_t* planes[3] = {y.data(), cb.data(), cr.data()};
-    ASSERT_EQ(YCbCr422ToYuy2(planes, steps, out.data(), dstStep, {width, height}), StatusOk);
-    for (int row = 0; row < height; ++row) {
-      const uint8_t* line = &out[row * dstStep];
-      for (int x = 0; x < width; ++x) {
-        const uint8_t chromaSample = x % 2 ? cr[row * steps[2] + x / 2] : cb[row * steps[1] + x / 2];
-        if (x == width - 1 && width % 2) {
-          EXPECT_EQ(line[2 * x], 0xEE) << "the unpaired last column stays unwritten";
-          EXPECT_EQ(line[2 * x + 1], 0xEE);
-        } else {
-          EXPECT_EQ(line[2 * x], y[row * steps[0] + x]) << width << " " << row << " " << x;
-          EXPECT_EQ(line[2 * x + 1], chromaSample);
-        }
-      }
-      for (int pad = 2 * width; pad < dstStep; ++pad) EXPECT_EQ(line[pad], 0xEE);
-    }
-  }
 }
 
 }  // namespace

@@ -161,26 +161,6 @@ TEST(DecoderLossless, RoundTripsEveryPredictorPrecisionAndLayout) {
   }
 }
 
-// 8-bit lossless frames also give 8-bit output, sample for sample.
-TEST(DecoderLossless, EightBitFrameToEightBitOutput) {
-  const LosslessCase c{8, 4, 0, 3, 23, 9, false, 0};
-  std::vector<std::vector<int>> planes(3, std::vector<int>(c.width * c.height));
-  for (int k = 0; k < 3; ++k) {
-    for (int i = 0; i < c.width * c.height; ++i) planes[k][i] = (i * (k + 3) * 7) & 255;
-  }
-  OutputRequest request;
-  request.dstColor = 0;
-  const DecodedPicture out = DecodeJpeg(EncodeLossless(c, planes), request);
-  ASSERT_EQ(out.status, 0);
-  for (int y = 0; y < c.height; ++y) {
-    for (int x = 0; x < c.width; ++x) {
-      for (int k = 0; k < 3; ++k) {
-        ASSERT_EQ(out.pixels[y * out.step + x * 3 + k], planes[k][y * c.width + x]);
-      }
-    }
-  }
-}
-
 // Lossless frames come at full size whatever scale is asked for, 8-bit
 // output as the low byte of each sample, 16-bit output as it is; planar
 // output has no lossless form and is refused before anything is written.

@@ -184,15 +184,6 @@ class ReferenceStreams : public ::testing::Test {
   std::vector<uint8_t> baseline, restarts, progressive;
 };
 
-TEST_F(ReferenceStreams, UseTheStandardTables) {
-  const Jpeg j = Parse(baseline);
-  const Scan& s = j.scans.at(0);
-  EXPECT_EQ(std::memcmp(s.dc.bits, kStdDcLuminanceBits, 16), 0);
-  EXPECT_EQ(std::memcmp(s.dc.vals, kStdDcLuminanceValues, 256), 0);
-  EXPECT_EQ(std::memcmp(s.ac.bits, kStdAcLuminanceBits, 16), 0);
-  EXPECT_EQ(std::memcmp(s.ac.vals, kStdAcLuminanceValues, 256), 0);
-}
-
 TEST_F(ReferenceStreams, AllDecodeToTheSameCoefficients) {
   const Jpeg base = Parse(baseline);
   const Jpeg restart = Parse(restarts);

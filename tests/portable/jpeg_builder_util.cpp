@@ -46,16 +46,9 @@ Bytes DhtBody(int tc, int th, const uint8_t* bits, const uint8_t* values) {
   return body;
 }
 
-Bytes JfifBody(int major, int minor, int units, int xDensity, int yDensity) {
-  return {'J', 'F', 'I', 'F', 0, uint8_t(major), uint8_t(minor), uint8_t(units),
-          uint8_t(xDensity >> 8), uint8_t(xDensity), uint8_t(yDensity >> 8), uint8_t(yDensity),
-          0, 0};
-}
+Bytes JfifBody() { return {'J', 'F', 'I', 'F', 0, 1, 2, 0, 0, 1, 0, 1, 0, 0}; }
 
-Bytes AdobeBody(int transform, int version, int flags0, int flags1) {
-  return {'A', 'd', 'o', 'b', 'e', uint8_t(version >> 8), uint8_t(version), uint8_t(flags0 >> 8),
-          uint8_t(flags0), uint8_t(flags1 >> 8), uint8_t(flags1), uint8_t(transform)};
-}
+Bytes AdobeBody(int transform) { return {'A', 'd', 'o', 'b', 'e', 0, 100, 0, 0, 0, 0, uint8_t(transform)}; }
 
 std::vector<FrameComponentSpec> YCbCr(uint8_t h, uint8_t v) {
   return {{1, h, v, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}};
@@ -94,20 +87,6 @@ JpegBuilder& JpegBuilder::StandardDht() {
                          DhtBody(1, 1, kStdAcChrominanceBits, kStdAcChrominanceValues)};
   for (const Bytes& part : parts) body.insert(body.end(), part.begin(), part.end());
   return Segment(0xC4, body);
-}
-
-Bytes BaselineStream() {
-  return JpegBuilder()
-      .Soi()
-      .Jfif()
-      .Dqt8(0, 1)
-      .Dqt8(1, 2)
-      .Sof(0xC0, 8, 16, 16, YCbCr(2, 2))
-      .StandardDht()
-      .Sos(ScanOf(3))
-      .ScanData()
-      .Eoi()
-      .bytes();
 }
 
 int32_t DecoderHarness::Run(const Bytes& bytes, int32_t passMode, int32_t window) {

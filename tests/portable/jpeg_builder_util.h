@@ -26,8 +26,8 @@ Bytes SosBody(const std::vector<ScanComponentSpec>& comps, int ss, int se, int a
 Bytes DqtBody8(int tq, uint8_t firstValue);  // values firstValue, firstValue + 1, ...
 Bytes DqtBody16(int tq, uint16_t firstValue);
 Bytes DhtBody(int tc, int th, const uint8_t* bits, const uint8_t* values);
-Bytes JfifBody(int major = 1, int minor = 2, int units = 0, int xDensity = 1, int yDensity = 1);
-Bytes AdobeBody(int transform, int version = 100, int flags0 = 0, int flags1 = 0);
+Bytes JfifBody();  // version 1.02, no units, density 1 x 1
+Bytes AdobeBody(int transform);
 
 // Three components 1, 2, 3: the first h x v, the others 1 x 1, tables 0/1/1.
 std::vector<FrameComponentSpec> YCbCr(uint8_t h, uint8_t v);
@@ -66,9 +66,6 @@ class JpegBuilder {
  private:
   Bytes bytes_;
 };
-
-// SOI, JFIF, two DQT, SOF0 16x16 4:2:0, standard DHT, SOS, data, EOI.
-Bytes BaselineStream();
 
 // The viewer's per-frame sequence around one byte string: ReleaseFrame,
 // InitFrame, attach a fresh window of `window` bytes, then Decode(passMode).

@@ -17,7 +17,5 @@ extern const SampleJpeg kSampleBaseline420;     // SOF0, JFIF, 2x2/1x1/1x1, K.1/
 extern const SampleJpeg kSampleProgressive420;  // SOF2, JFIF, 2x2/1x1/1x1, 10 scans
 extern const SampleJpeg kSampleGrayRestart;     // SOF0, JFIF, gray, DRI 1, RST0..RST2 in the data
 extern const SampleJpeg kSampleAdobeRgb;        // SOF0, Adobe transform 0, ids 'R' 'G' 'B'
-extern const SampleJpeg kSampleArithmetic;      // SOF9
-extern const SampleJpeg kSampleAdobeYcck;       // SOF0, Adobe transform 2, 4 components 2x2/1x1/1x1/2x2
 
 }  // namespace vv::test

@@ -1,5 +1,4 @@
-// Feature decoding from CPUID words, level selection, the cache-size walk and
-// the dispatch frame's level forcing.
+// Feature decoding from CPUID words, level selection and the cache-size walk.
 #include <gtest/gtest.h>
 
 #include "primitives/processor_level.h"
@@ -20,11 +19,8 @@ TEST(FeatureMask, DecodesEveryBitFromItsRegister) {
     uint64_t xcr0, mask;
   };
   const Case cases[] = {
-      {0, kEdxMmx, 0, FeatureMmx},
-      {0, kEdxSse | kEdxSse2, 0, FeatureSse | FeatureSse2},
-      {kEcxSse3, 0, 0, FeatureSse3},
-      {kEcxSsse3, 0, 0, FeatureSsse3},
-      {kEcxMovbe, 0, 0, FeatureMovbe},
+      {0, kEdxMmx | kEdxSse | kEdxSse2, 0, FeatureMmx | FeatureSse | FeatureSse2},
+      {kEcxSse3 | kEcxSsse3 | kEcxMovbe, 0, 0, FeatureSse3 | FeatureSsse3 | FeatureMovbe},
       {kEcxSse41 | kEcxSse42, 0, 0, FeatureSse41 | FeatureSse42},
       {kEcxAes | kEcxPclmul, 0, 0, FeatureAes | FeaturePclmulqdq},
       {kEcxAvx, 0, 6, FeatureAvx},                                   // no OSXSAVE: no OS bit
@@ -45,7 +41,6 @@ TEST(LevelSelection, FollowsTheInstructionSets) {
   };
   const uint64_t base = FeatureMmx | FeatureSse | FeatureSse2;
   const Case cases[] = {
-      {0, 0},
       {base, 0},
       {base | FeatureSse3, 1},
       {base | FeatureSse3 | FeatureSsse3, 2},
@@ -53,31 +48,9 @@ TEST(LevelSelection, FollowsTheInstructionSets) {
       {base | FeatureSse3 | FeatureSsse3 | FeatureSse41 | FeatureAvx | FeatureOsAvx, 3},
       {base | FeatureSse41, 3},
       {base | FeatureMovbe | FeatureSse3, 1},                 // MOVBE without SSSE3
-      {base | FeatureMovbe, 0},
-      {base | FeatureMovbe | FeatureSsse3 | FeatureSse3, 2},
       {base | FeatureAvx | FeatureOsAvx | FeatureSse3, 1},    // AVX never raises the level
   };
   for (const Case& c : cases) EXPECT_EQ(LevelFromFeatureMask(c.mask), c.level) << c.mask;
-}
-
-TEST(LevelSelection, ThisProcessorGetsALevelItSupports) {
-  SelectProcessorLevel();
-  const int32_t level = ProcessorLevel();
-  EXPECT_EQ(level, LevelFromFeatureMask(GetFeatureMask()));
-  EXPECT_TRUE(GetFeatureMask() & FeatureSse2) << "x86-64 always has SSE2";
-  SelectProcessorLevel();
-  EXPECT_EQ(ProcessorLevel(), level) << "re-selection stores the same level";
-}
-
-TEST(LevelSelection, CanBeForcedForTests) {
-  const int32_t selected = ProcessorLevel();
-  for (int32_t level = 0; level < kLevelTableSize; ++level) {
-    ForceProcessorLevelForTesting(level);
-    EXPECT_EQ(ProcessorLevel(), level);
-  }
-  ForceProcessorLevelForTesting(7);  // out of range: ignored
-  EXPECT_EQ(ProcessorLevel(), kLevelTableSize - 1);
-  ForceProcessorLevelForTesting(selected);
 }
 
 // EBX: ways-1 in bits 22..31, partitions-1 in 12..21, line size-1 in 0..11.
@@ -97,13 +70,6 @@ TEST(LargestCache, WalksLeafFourSkippingInstructionCaches) {
   EXPECT_EQ(LargestCacheFromLeaf4(leaves, 6), 8 * 1024 * 1024);
   EXPECT_EQ(LargestCacheFromLeaf4(leaves, 1), 32 * 1024);
   EXPECT_EQ(LargestCacheFromLeaf4(leaves, 0), 0);
-}
-
-TEST(LargestCache, ReportsSizeOrFailureConsistently) {
-  int32_t size = -1;
-  const int32_t status = GetLargestCacheSize(&size);
-  EXPECT_GE(size, 0);
-  EXPECT_EQ(status == 0, size > 0);
 }
 
 }  // namespace

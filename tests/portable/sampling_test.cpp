@@ -31,13 +31,6 @@ int Neighbour(int c, int outputIndex, int width) {
 }
 
 TEST(Sampling, DownsampleAlternatesItsRoundingBias) {
-  const uint8_t pattern[4] = {1, 2, 1, 2};
-  uint8_t out[3] = {0, 0, kGuard};
-  ASSERT_EQ(DownsampleRowH2(pattern, 4, out), StatusOk);
-  EXPECT_EQ(out[0], 1);
-  EXPECT_EQ(out[1], 2);
-  EXPECT_EQ(out[2], kGuard);
-
   std::mt19937 random(11);
   for (int width = 1; width <= 41; ++width) {
     const std::vector<uint8_t> in = RandomRow(random, width);
@@ -63,8 +56,6 @@ TEST(Sampling, UpsampleH2IsTheTriangleFilter) {
       EXPECT_EQ(out[o], (3 * in[c] + in[Neighbour(c, o, width)] + bias) / 4) << "width " << width << " o " << o;
     }
     EXPECT_EQ(out[2 * width], kGuard);
-    EXPECT_EQ(out[0], in[0]);
-    EXPECT_EQ(out[2 * width - 1], in[width - 1]);
   }
 }
 
@@ -81,17 +72,6 @@ TEST(Sampling, UpsampleH2V2IsTheTriangleFilterBothWays) {
       EXPECT_EQ(out[o], want) << "width " << width << " o " << o;
     }
     EXPECT_EQ(out[2 * width], kGuard);
-  }
-}
-
-TEST(Sampling, UpsamplersKeepFlatRowsFlat) {
-  for (int value : {0, 1, 127, 128, 254, 255}) {
-    const std::vector<uint8_t> flat(9, static_cast<uint8_t>(value));
-    std::vector<uint8_t> out(18);
-    ASSERT_EQ(UpsampleRowH2(flat.data(), 9, out.data()), StatusOk);
-    EXPECT_TRUE(std::all_of(out.begin(), out.end(), [&](uint8_t v) { return v == value; })) << value;
-    ASSERT_EQ(UpsampleRowH2V2(flat.data(), flat.data(), 9, out.data()), StatusOk);
-    EXPECT_TRUE(std::all_of(out.begin(), out.end(), [&](uint8_t v) { return v == value; })) << value;
   }
 }
 

@@ -1,6 +1,6 @@
-// The encoder's header segments byte for byte, its geometry, and the exact
-// entropy-coded bytes of flat pictures. Expected bytes come from the tables
-// of T.81 Annex K typed in here, the zig-zag order walked along the
+// The encoder's header segments byte for byte, the exact entropy-coded bytes
+// of flat pictures, and its failures (output too small, refused sources).
+// Expected bytes come from the tables of T.81 Annex K typed in here, the zig-zag order walked along the
 // anti-diagonals and the quality rule; the Huffman tables' symbols are
 // compared with libjpeg-turbo's in encoder_reference_test.cpp.
 #include <gtest/gtest.h>
@@ -69,8 +69,8 @@ struct HeaderCase {
 };
 
 TEST(EncoderHeaders, SegmentsByteForByte) {
-  const HeaderCase cases[] = {{0, 48, 16, false}, {25, 48, 16, true}, {50, 17, 9, false},
-                              {75, 300, 260, true}, {100, 1, 1, false}};
+  const HeaderCase cases[] = {{0, 48, 16, false}, {25, 48, 16, true}, {75, 300, 260, true},
+                              {100, 1, 1, false}};
   const std::string mark("\x0B\x0A\x0A\x0A\x00\x02\x00\x02", 8);
   for (const HeaderCase& c : cases) {
     SCOPED_TRACE("quality " + std::to_string(c.quality));
@@ -108,31 +108,6 @@ TEST(EncoderHeaders, SegmentsByteForByte) {
     ASSERT_LE(at + sos.size(), image.bytes.size());
     EXPECT_TRUE(std::equal(sos.begin(), sos.end(), image.bytes.begin() + at));
     EXPECT_TRUE(image.bytes[image.bytes.size() - 2] == 0xFF && image.bytes.back() == 0xD9);
-  }
-}
-
-TEST(EncoderHeaders, McuCountsAndPadding) {
-  struct Case {
-    int width, height, across, down, padded, padX, padY;
-  };
-  const Case cases[] = {{640, 480, 40, 60, 640, 0, 0}, {1366, 768, 86, 96, 1376, 10, 0},
-                        {1, 1, 1, 1, 16, 15, 7},       {17, 9, 2, 2, 32, 15, 7},
-                        {65535, 3, 4096, 1, 65536, 1, 5}};
-  for (const Case& c : cases) {
-    const std::vector<uint8_t> bgr(static_cast<size_t>(c.width) * 3 * c.height, 0x40);
-    std::unique_ptr<CJPEGEncoder> encoder(new CJPEGEncoder());
-    CMemBuffOutput sink(nullptr, 0);
-    DescribeSource(encoder.get(), bgr.data(), c.width, c.height, c.width * 3);
-    ASSERT_EQ(encoder->SetParams(75), 0);
-    encoder->bitOutput.stream = &sink;
-    // The stream takes nothing, so the header fails at its hand-over; the
-    // geometry is fixed before that.
-    EXPECT_EQ(encoder->WriteHeader(), -5);
-    EXPECT_EQ(encoder->mcusAcross, c.across);
-    EXPECT_EQ(encoder->mcusDown, c.down);
-    EXPECT_EQ(encoder->paddedWidth, c.padded);
-    EXPECT_EQ(encoder->padX, c.padX);
-    EXPECT_EQ(encoder->padY, c.padY);
   }
 }
 
@@ -200,6 +175,65 @@ TEST(EncoderHeaders, FlatPictureEntropyCodedBytes) {
     auto at = std::search(image.bytes.begin(), image.bytes.end(), sos.begin(), sos.end());
     ASSERT_NE(at, image.bytes.end());
     EXPECT_EQ(std::vector<uint8_t>(at + 14, image.bytes.end()), expected.bytes) << c.grey;
+  }
+}
+
+// Failures return their status without writing outside the caller's buffer;
+// what did fit is the start of the complete image.
+TEST(EncoderFailure, OutputStreamTooSmall) {
+  const int width = 400, height = 240;
+  const std::vector<uint8_t> bgr = NoiseRgb(width, height, 1);
+  const EncodedImage full = EncodeBgr(EncodeRequest(bgr.data(), width, height));
+  ASSERT_TRUE(full.Ok());
+  const int32_t total = static_cast<int32_t>(full.bytes.size());
+  const std::vector<uint8_t> sos = {0xFF, 0xDA};
+  const int32_t header = static_cast<int32_t>(
+      std::search(full.bytes.begin(), full.bytes.end(), sos.begin(), sos.end()) - full.bytes.begin());
+  ASSERT_GT(total, header + 3 * 4096);  // several hand-overs of scan data
+
+  struct Case {
+    int32_t capacity, headerStatus, dataStatus;
+  };
+  const Case cases[] = {{0, -5, 0},        {header - 1, -5, 0}, {header, 0, -5},
+                        {total / 2, 0, -5}, {total - 1, 0, -5},  {total, 0, 0}};
+  for (const Case& c : cases) {
+    EncodeRequest request{bgr.data(), width, height};
+    request.capacity = c.capacity;
+    const EncodedImage cut = EncodeBgr(request);
+    EXPECT_EQ(cut.headerStatus, c.headerStatus) << c.capacity;
+    EXPECT_EQ(cut.dataStatus, c.dataStatus) << c.capacity;
+    EXPECT_TRUE(cut.guardIntact) << c.capacity;
+    // What did fit is the start of the complete image.
+    ASSERT_LE(cut.bytes.size(), full.bytes.size());
+    EXPECT_TRUE(std::equal(cut.bytes.begin(), cut.bytes.end(), full.bytes.begin())) << c.capacity;
+  }
+}
+
+TEST(EncoderFailure, UnsupportedSourcesAreRefused) {
+  struct Case {
+    const char* name;
+    void (*spoil)(CJPEGEncoder*);
+    int32_t expected;  // of WriteHeader and WriteData
+  };
+  const Case cases[] = {
+      {"null data", [](CJPEGEncoder* e) { e->srcData = nullptr; }, -1},
+      {"four channels", [](CJPEGEncoder* e) { e->srcChannels = 4; }, -1},
+      {"short rows", [](CJPEGEncoder* e) { e->srcStep = 10; }, -1},
+      {"width after SetParams", [](CJPEGEncoder* e) { e->width = 17, e->srcStep = 51; }, -1},
+      {"comment too long", [](CJPEGEncoder* e) { e->comment = e->srcData, e->commentLength = 65534; }, -1},
+      {"as given", [](CJPEGEncoder*) {}, 0},
+  };
+  const std::vector<uint8_t> bgr(10 * 4 * 3, 90);
+  std::vector<uint8_t> out(4096);
+  for (const Case& c : cases) {
+    std::unique_ptr<CJPEGEncoder> encoder(new CJPEGEncoder());
+    CMemBuffOutput stream(out.data(), static_cast<int32_t>(out.size()));
+    DescribeSource(encoder.get(), bgr.data(), 10, 4, 30);
+    ASSERT_EQ(encoder->SetParams(50), 0);
+    encoder->bitOutput.stream = &stream;
+    c.spoil(encoder.get());
+    EXPECT_EQ(encoder->WriteHeader(), c.expected) << c.name;
+    EXPECT_EQ(encoder->WriteData(), c.expected) << c.name;
   }
 }
 
