@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "decoder_test_util.h"
+#include "entropy_test_util.h"
 #include "jpeg_builder_util.h"
 
 namespace vv::test {
@@ -20,29 +21,14 @@ const uint8_t kDcValues[256] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14
 const uint8_t kAcBits[16] = {0, 0, 0, 0, 12};
 const uint8_t kAcValues[256] = {0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B};
 
-struct Bits {
-  void Put(uint32_t value, int count) {
-    for (int i = count - 1; i >= 0; --i) {
-      byte = static_cast<uint8_t>(byte << 1 | ((value >> i) & 1));
-      if (++filled == 8) {
-        bytes.push_back(byte);
-        if (byte == 0xFF) bytes.push_back(0);
-        byte = 0;
-        filled = 0;
-      }
-    }
-  }
-  void PutValue(int value) {  // category then magnitude bits, T.81 F.1.2.1
-    const int magnitude = value < 0 ? -value : value;
-    int category = 0;
-    while ((1 << category) <= magnitude) ++category;
-    Put(static_cast<uint32_t>(category), 5);
-    if (category) Put(static_cast<uint32_t>(value < 0 ? value + (1 << category) - 1 : value), category);
-  }
-  Bytes bytes;
-  uint8_t byte = 0;
-  int filled = 0;
-};
+// Category (5-bit code) then magnitude bits, T.81 F.1.2.1.
+void PutValue(BitSink& bits, int value) {
+  const int magnitude = value < 0 ? -value : value;
+  int category = 0;
+  while ((1 << category) <= magnitude) ++category;
+  bits.Put(static_cast<uint32_t>(category), 5);
+  bits.PutValue(value, category);
+}
 
 constexpr double kPi = 3.14159265358979323846;
 
@@ -58,15 +44,15 @@ TEST(DecoderExtended, TwelveBitBlocksGiveSixteenBitSamples) {
     int dc, ac;
   } blocks[] = {{800, 0}, {-1500, 300}, {12000, -700}, {0, 0}};
   const int quantDc = 2, quantAc = 3;
-  Bits bits;
+  BitSink bits;
   int previousDc = 0;
   for (const Block& block : blocks) {
-    bits.PutValue(block.dc - previousDc);
+    PutValue(bits, block.dc - previousDc);
     previousDc = block.dc;
-    if (block.ac != 0) bits.PutValue(block.ac);  // run 0: zig-zag position 1
+    if (block.ac != 0) PutValue(bits, block.ac);  // run 0: zig-zag position 1
     bits.Put(0, 5);                              // EOB
   }
-  while (bits.filled) bits.Put(1, 1);
+  bits.Pad();
   Bytes dqt = {0x00, uint8_t(quantDc), uint8_t(quantAc)};
   dqt.resize(65, 1);
   const Bytes jpeg = JpegBuilder()

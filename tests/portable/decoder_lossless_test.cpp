@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "decoder_test_util.h"
+#include "entropy_test_util.h"
 #include "jpeg_builder_util.h"
 
 namespace vv::test {
@@ -17,32 +18,7 @@ namespace {
 const uint8_t kBits[16] = {0, 0, 0, 0, 17};
 const uint8_t kValues[256] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
 
-class BitWriter {
- public:
-  void Put(uint32_t value, int count) {
-    for (int i = count - 1; i >= 0; --i) {
-      byte_ = static_cast<uint8_t>(byte_ << 1 | ((value >> i) & 1));
-      if (++filled_ == 8) Flush();
-    }
-  }
-  // Pads with 1 bits to a byte boundary (T.81 F.1.2.3).
-  void Align() {
-    while (filled_ != 0) Put(1, 1);
-  }
-  Bytes bytes;
-
- private:
-  void Flush() {
-    bytes.push_back(byte_);
-    if (byte_ == 0xFF) bytes.push_back(0x00);
-    byte_ = 0;
-    filled_ = 0;
-  }
-  uint8_t byte_ = 0;
-  int filled_ = 0;
-};
-
-void PutDifference(BitWriter* out, int difference) {
+void PutDifference(BitSink* out, int difference) {
   difference &= 0xFFFF;
   if (difference >= 0x8000) difference -= 0x10000;  // -32768 stands for 32768
   if (difference == -32768) {
@@ -99,12 +75,12 @@ Bytes EncodeLossless(const LosslessCase& c, const std::vector<std::vector<int>>&
       if (!c.separateScans || k == s) listed.push_back({uint8_t(k + 1), 0, 0});
     }
     builder.Sos(listed, c.predictor, 0, 0, c.pt);
-    BitWriter out;
+    BitSink out;
     int restarts = 0;
     for (int y = 0; y < c.height; ++y) {
       const bool first = y == 0 || (c.restartRows && y % c.restartRows == 0);
       if (y > 0 && first) {
-        out.Align();
+        out.Pad();
         out.bytes.insert(out.bytes.end(), {0xFF, uint8_t(0xD0 + (restarts++ & 7))});
       }
       for (int x = 0; x < c.width; ++x) {
@@ -115,7 +91,7 @@ Bytes EncodeLossless(const LosslessCase& c, const std::vector<std::vector<int>>&
         }
       }
     }
-    out.Align();
+    out.Pad();
     builder.Raw(out.bytes);
   }
   return builder.Eoi().bytes();
