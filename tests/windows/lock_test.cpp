@@ -127,13 +127,14 @@ TEST(ViewerLock, DecodingRepaintingAndSnapshotsTogetherNeverTear) {
   TestWindow window(320, 240);
   Dll().ViewerOpen(viewer, window.handle());
   Dll().ViewerSetVideoDestination(viewer, 0, 0, 320, 240);
+  uint32_t w, h;  // a picture before the threads start, so every repaint has one
+  Dll().ViewerRenderMJPEGSample(viewer, jpegs[0].data(), uint32_t(jpegs[0].size()), 0, 0, &w, &h);
   constexpr int kFrames = 150;
   std::atomic<bool> decoding{true};
   std::atomic<int> badRepaints{0}, snapshots{0}, torn{0};
   {
     std::thread decoder([&] {
       for (int i = 0; i < kFrames; ++i) {
-        uint32_t w, h;
         Dll().ViewerRenderMJPEGSample(viewer, jpegs[i % 2].data(), uint32_t(jpegs[i % 2].size()),
                                       0, 1000 + i, &w, &h);
       }
