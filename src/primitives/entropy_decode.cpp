@@ -232,9 +232,33 @@ int32_t DecodeBlock(BitReader& r, int16_t* coefficients, int16_t* lastDc,
 
   int32_t k = 1;
   while (k < 64) {
-    int32_t rs;
-    status = DecodeSymbol(r, acSpec, &rs);
-    if (status != StatusOk) break;
+    // With 8 or more bits held no refill is due before the symbol, so the
+    // symbol can be looked up straight from the held bits; when its value
+    // bits are held too (as for most coefficients), code and value come from
+    // that one look, with one update of the bit count. Refills happen at
+    // exactly the points where the step-by-step path would make them.
+    int32_t rs = 0, length = 0;
+    uint64_t window = 0;  // the held bits, next bit at the top
+    if (r.bits >= 8) {
+      window = r.acc << (64 - r.bits);
+      const uint32_t entry = acSpec->fastLookup[window >> 56];
+      length = static_cast<int32_t>(entry >> 16);
+      rs = static_cast<int32_t>(entry & 0xFFFF);
+    }
+    if (length == 0) {
+      status = DecodeSymbol(r, acSpec, &rs);  // refill, or a code above 8 bits
+      if (status != StatusOk) break;
+    } else if ((rs & 15) != 0 && length + (rs & 15) <= r.bits) {
+      const int32_t size = rs & 15;
+      const int32_t position = k + (rs >> 4);
+      r.bits -= length + size;
+      const uint32_t bits = static_cast<uint32_t>(window << length >> (64 - size));
+      coefficients[kZigzagToNatural[ClampPosition(position)]] = ToInt16(Extend(bits, size));
+      k = position + 1;
+      continue;
+    } else {
+      r.bits -= length;
+    }
     const int32_t run = rs >> 4;
     const int32_t size = rs & 15;
     if (size != 0) {

@@ -21,6 +21,13 @@ inline int32_t Descale(Sum x, int shift) {
   return static_cast<int32_t>(x + (Sum{1} << (shift - 1))) >> shift;
 }
 
+// Whether bytes in memory run from the least significant end of a word.
+#if defined(__BYTE_ORDER__)
+constexpr bool kLittleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+#else
+constexpr bool kLittleEndian = true;  // every x86 and Windows target
+#endif
+
 }  // namespace vv
 
 // The 8-element loops of the transforms are meant to become straight-line
