@@ -2,18 +2,9 @@
 
 #include <cstring>
 
+#include "primitives/compiler.h"
 #include "primitives/dispatch.h"
 #include "primitives/tables.h"
-
-// The reader's fields must stay in registers through the block loops, which
-// only happens when no helper takes the reader's address out of line.
-#if defined(__GNUC__)
-#define VV_ALWAYS_INLINE inline __attribute__((always_inline))
-#elif defined(_MSC_VER)
-#define VV_ALWAYS_INLINE __forceinline
-#else
-#define VV_ALWAYS_INLINE inline
-#endif
 
 namespace vv {
 namespace {

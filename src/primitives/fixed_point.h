@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "primitives/compiler.h"
+
 namespace vv {
 
 // Sums are carried as uint32_t so that wrap-around is defined: a product can
@@ -21,19 +23,4 @@ inline int32_t Descale(Sum x, int shift) {
   return static_cast<int32_t>(x + (Sum{1} << (shift - 1))) >> shift;
 }
 
-// Whether bytes in memory run from the least significant end of a word.
-#if defined(__BYTE_ORDER__)
-constexpr bool kLittleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
-#else
-constexpr bool kLittleEndian = true;  // every x86 and Windows target
-#endif
-
 }  // namespace vv
-
-// The 8-element loops of the transforms are meant to become straight-line
-// code; GCC does not always unroll them fully at -O2 on its own.
-#if defined(__GNUC__)
-#define VV_UNROLL _Pragma("GCC unroll 8")
-#else
-#define VV_UNROLL
-#endif

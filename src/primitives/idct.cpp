@@ -113,7 +113,7 @@ inline void IdctColumn(const int16_t* coefficients, const uint16_t* quant, int u
 }
 
 template <int kShift, uint64_t kMask>
-inline void SwapBlocks(uint64_t& low, uint64_t& high) {
+VV_ALWAYS_INLINE void SwapBlocks(uint64_t& low, uint64_t& high) {
   const uint64_t swap = ((low >> kShift) ^ high) & kMask;
   high ^= swap;
   low ^= swap << kShift;
@@ -123,7 +123,7 @@ inline void SwapBlocks(uint64_t& low, uint64_t& high) {
 // of w[i] is what byte i of w[j] was. Three rounds swap ever larger blocks
 // (1, 2, then 4 bytes) between pairs of words, five integer operations a
 // pair, where a byte-by-byte gather takes three operations a byte.
-inline void TransposeBytes8x8(uint64_t w[8]) {
+VV_ALWAYS_INLINE void TransposeBytes8x8(uint64_t w[8]) {
   constexpr uint64_t k1 = 0x00FF00FF00FF00FFull, k2 = 0x0000FFFF0000FFFFull, k4 = 0xFFFFFFFFull;
   SwapBlocks<8, k1>(w[0], w[1]);
   SwapBlocks<8, k1>(w[2], w[3]);
