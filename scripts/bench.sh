@@ -4,9 +4,9 @@
 # (fractal plasma, softened, with a little sensor-like noise; fixed seed, so
 # every run measures the same bytes) with cjpeg: 4:2:0 and 4:2:2 at quality
 # 75 and 90, one progressive and one with a restart interval per MCU row;
-# then runs vvbench on them; then encodes the two base pictures with
-# vvbench --encode (qualities 75 and 90). Frames are kept in build/bench/
-# between runs.
+# then runs vvbench on them, at processor level 0 and at this machine's
+# level; then encodes the two base pictures with vvbench --encode
+# (qualities 75 and 90). Frames are kept in build/bench/ between runs.
 #   scripts/bench.sh [--runs N]   (passed on to vvbench)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -43,6 +43,9 @@ for size in 1920x1080 3840x2160; do
     files+=("$out")
   done
 done
+# The portable level 0 first, then the level the library picks here (the
+# same when this machine has nothing above SSE2).
+"$root/build/native/bin/vvbench" --level 0 "$@" "${files[@]}"
 "$root/build/native/bin/vvbench" "$@" "${files[@]}"
 pictures=("$bench/base_1920x1080.ppm" "$bench/base_3840x2160.ppm")
 for quality in 75 90; do

@@ -89,7 +89,7 @@ int RunEncodeBench(int argc, char** argv) {
     first += 2;
   }
   if (first >= argc || runs < 1 || quality < 0 || quality > 100) {
-    std::fputs("usage: vvbench --encode [--quality Q] [--runs N] PICTURE.(ppm|bmp)...\n", stderr);
+    std::fputs("usage: vvbench [--level L] --encode [--quality Q] [--runs N] PICTURE.(ppm|bmp)...\n", stderr);
     return 2;
   }
   tjhandle handle = tjInitCompress();

@@ -1,8 +1,10 @@
 // vvbench: milliseconds per frame of the viewer's decode path against
 // libjpeg-turbo on the same files, interleaved in one process with the
 // buffers reused, as a Motion-JPEG player decodes.
-//   vvbench [--runs N] FILE...
-//   vvbench --encode [--quality Q] [--runs N] PICTURE.(ppm|bmp)...
+//   vvbench [--level L] [--runs N] FILE...
+//   vvbench [--level L] --encode [--quality Q] [--runs N] PICTURE.(ppm|bmp)...
+// The primitives run at the processor level the library picks on this
+// machine (printed first), or at level L (0..3) when given.
 // One line per file: name, our median, libjpeg-turbo's median and the ratio
 // libjpeg-turbo / ours (above 1: we are faster); then the geometric mean of
 // the ratios and the peak resident memory. With --encode the pictures are
@@ -25,6 +27,7 @@
 #include "jpeg/codec_status.h"
 #include "jpeg/decoder.h"
 #include "jpeg/streams.h"
+#include "primitives/processor_level.h"
 
 namespace {
 
@@ -127,6 +130,19 @@ const char* BaseName(const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The level the library would pick on this machine, or the one asked for.
+  vv::SelectProcessorLevel();
+  if (argc > 2 && std::strcmp(argv[1], "--level") == 0) {
+    const int level = std::atoi(argv[2]);
+    if (level < 0 || level >= vv::kProcessorLevelCount) {
+      std::fputs("vvbench: --level takes 0..3\n", stderr);
+      return 2;
+    }
+    vv::ForceProcessorLevelForTesting(level);
+    argc -= 2;
+    argv += 2;
+  }
+  std::printf("processor level %d\n", static_cast<int>(vv::ProcessorLevel()));
   if (argc > 1 && std::strcmp(argv[1], "--encode") == 0) return vv::RunEncodeBench(argc - 2, argv + 2);
   int runs = kDefaultRuns;
   int first = 1;
@@ -136,8 +152,8 @@ int main(int argc, char** argv) {
   }
   if (first >= argc || runs < 1) {
     std::fputs(
-        "usage: vvbench [--runs N] FILE...\n"
-        "       vvbench --encode [--quality Q] [--runs N] PICTURE.(ppm|bmp)...\n",
+        "usage: vvbench [--level L] [--runs N] FILE...\n"
+        "       vvbench [--level L] --encode [--quality Q] [--runs N] PICTURE.(ppm|bmp)...\n",
         stderr);
     return 2;
   }

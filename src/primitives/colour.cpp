@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "primitives/colour_levels.h"
 #include "primitives/dispatch.h"
 #include "primitives/fixed_point.h"
 
@@ -416,15 +417,16 @@ using VideoToPixelsFn = int32_t(const uint8_t* const*, int32_t, uint8_t*, int32_
 using ToYuy2Fn = int32_t(const uint8_t* const*, const int32_t*, uint8_t*, int32_t, ImageSize);
 using PixelsToPlanarFn = int32_t(const uint8_t*, int32_t, uint8_t* const*, int32_t, ImageSize);
 
-// The 16-bit-lane video-range arithmetic (which may differ in the last bit)
-// belongs to the vector levels; until they exist every level runs level 0.
+// The vector levels convert video range in 16-bit lanes (colour_sse3.cpp),
+// which may differ from level 0 in the last bit; every other conversion is
+// the same at every level.
 constexpr PlanarToPixelsFn* kYCbCrToRgb[kLevelTableSize] = VV_SAME_AT_EVERY_LEVEL(level0::YCbCrToRgb);
 constexpr PlanarToPixelsFn* kYCbCrToBgr[kLevelTableSize] = VV_SAME_AT_EVERY_LEVEL(level0::YCbCrToBgr);
 constexpr PlanarToPixelsFn* kYcckToCmyk[kLevelTableSize] = VV_SAME_AT_EVERY_LEVEL(level0::YcckToCmyk);
-constexpr VideoToPixelsFn* kYCbCrToRgbaVideo[kLevelTableSize] =
-    VV_SAME_AT_EVERY_LEVEL(level0::YCbCrToRgbaVideo);
-constexpr VideoToPixelsFn* kYCbCrToBgraVideo[kLevelTableSize] =
-    VV_SAME_AT_EVERY_LEVEL(level0::YCbCrToBgraVideo);
+constexpr VideoToPixelsFn* kYCbCrToRgbaVideo[kLevelTableSize] = VV_LEVEL_TABLE(
+    level0::YCbCrToRgbaVideo, sse3::YCbCrToRgbaVideo, sse3::YCbCrToRgbaVideo, sse3::YCbCrToRgbaVideo);
+constexpr VideoToPixelsFn* kYCbCrToBgraVideo[kLevelTableSize] = VV_LEVEL_TABLE(
+    level0::YCbCrToBgraVideo, sse3::YCbCrToBgraVideo, sse3::YCbCrToBgraVideo, sse3::YCbCrToBgraVideo);
 constexpr ToYuy2Fn* kYCbCr422ToYuy2[kLevelTableSize] = VV_SAME_AT_EVERY_LEVEL(level0::YCbCr422ToYuy2);
 constexpr PixelsToPlanarFn* kBgrToYCbCr[kLevelTableSize] = VV_SAME_AT_EVERY_LEVEL(level0::BgrToYCbCr);
 
