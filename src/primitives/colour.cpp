@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "primitives/colour_levels.h"
+#include "primitives/colour_pixels.h"
 #include "primitives/dispatch.h"
 #include "primitives/fixed_point.h"
 
@@ -44,18 +45,6 @@ constexpr SaturateTable MakeSaturateTable() {
 }
 constexpr SaturateTable kSaturate = MakeSaturateTable();
 inline uint8_t Saturate(int32_t v) { return kSaturate.at[v + kSaturateOffset]; }
-
-// Byte order fixed, whatever the host's: byte 0 is the low byte of `word`.
-inline void StoreLittleEndian32(uint8_t* p, uint32_t word) {
-#if (defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__) || defined(_WIN32)
-  std::memcpy(p, &word, 4);
-#else
-  p[0] = static_cast<uint8_t>(word);
-  p[1] = static_cast<uint8_t>(word >> 8);
-  p[2] = static_cast<uint8_t>(word >> 16);
-  p[3] = static_cast<uint8_t>(word >> 24);
-#endif
-}
 
 // JFIF decoding. Red and blue fold their rounding into the table and keep
 // only the integer part; green sums two 16-bit fractions first (the 32768 of
@@ -221,21 +210,16 @@ int32_t FullRangeToPixels(const uint8_t* const src[3], int32_t srcStep, uint8_t*
 // passes through the floor unchanged). The remainders are 16 x 16-bit
 // products, which baseline SSE2 multiplies eight at a time; table lookups
 // could not be vectorised at all.
-constexpr int32_t kVideoChunk = 16;  // pixels per vector step
-
-// The three components of one pixel before packing. The whole multiples
-// stay in 16-bit lanes (results lie in -277..535), only the remainders'
-// sums need 32 bits; the clamps are then 16-bit minimum and maximum.
-inline int16_t ClampVideo(int32_t v) {
+//
+// The three components of one pixel. The whole multiples stay in 16-bit
+// lanes (results lie in -277..535), only the remainders' sums need 32 bits;
+// the clamps are then 16-bit minimum and maximum.
+inline uint8_t ClampVideo(int32_t v) {
   const int16_t w = static_cast<int16_t>(v);
-  return w < 0 ? 0 : w > 255 ? 255 : w;
+  return static_cast<uint8_t>(w < 0 ? 0 : w > 255 ? 255 : w);
 }
 
-struct VideoRgb {
-  uint8_t r, g, b;
-};
-
-inline VideoRgb VideoRangeComponents(int32_t luma, int32_t cb, int32_t cr) {
+inline PixelRgb VideoRangeComponents(int32_t luma, int32_t cb, int32_t cr) {
   const int16_t y = static_cast<int16_t>(luma - 16);
   const int16_t u = static_cast<int16_t>(cb - 128);
   const int16_t v = static_cast<int16_t>(cr - 128);
@@ -243,70 +227,14 @@ inline VideoRgb VideoRangeComponents(int32_t luma, int32_t cb, int32_t cr) {
   const int16_t r = static_cast<int16_t>((common + int32_t{v} * -26479) >> 16);
   const int16_t g = static_cast<int16_t>((common + int32_t{u} * -25689 + int32_t{v} * 12257) >> 16);
   const int16_t b = static_cast<int16_t>((common + int32_t{u} * 1112) >> 16);
-  return {static_cast<uint8_t>(ClampVideo(y + 2 * v + r)), static_cast<uint8_t>(ClampVideo(y - v + g)),
-          static_cast<uint8_t>(ClampVideo(y + 2 * u + b))};
+  return {ClampVideo(y + 2 * v + r), ClampVideo(y - v + g), ClampVideo(y + 2 * u + b)};
 }
 
-template <int RedShift, int BlueShift>
-inline uint32_t VideoRangePixel(int32_t luma, int32_t cb, int32_t cr, uint32_t alphaBits) {
-  const VideoRgb c = VideoRangeComponents(luma, cb, cr);
-  return uint32_t{c.r} << RedShift | uint32_t{c.g} << 8 | uint32_t{c.b} << BlueShift | alphaBits;
-}
-
-// kVideoChunk pixels. The samples are copied into locals first so that the
-// compiler knows the stores cannot reach them and vectorises without
-// run-time overlap checks.
-template <int RedShift, int BlueShift>
-inline void VideoRangeChunk(const uint8_t* yIn, const uint8_t* cbIn, const uint8_t* crIn,
-                            uint8_t* out, uint8_t alpha) {
-  uint8_t y[kVideoChunk], cb[kVideoChunk], cr[kVideoChunk];
-  std::memcpy(y, yIn, kVideoChunk);
-  std::memcpy(cb, cbIn, kVideoChunk);
-  std::memcpy(cr, crIn, kVideoChunk);
-  uint8_t r[kVideoChunk], g[kVideoChunk], b[kVideoChunk];
-  for (int i = 0; i < kVideoChunk; ++i) {
-    const VideoRgb c = VideoRangeComponents(y[i], cb[i], cr[i]);
-    r[i] = c.r;
-    g[i] = c.g;
-    b[i] = c.b;
-  }
-  uint32_t pixels[kVideoChunk];
-  const uint32_t alphaBits = uint32_t{alpha} << 24;
-  for (int i = 0; i < kVideoChunk; ++i) {
-    pixels[i] = uint32_t{r[i]} << RedShift | uint32_t{g[i]} << 8 | uint32_t{b[i]} << BlueShift | alphaBits;
-  }
-#if !((defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__) || defined(_WIN32))
-  for (uint32_t& pixel : pixels) pixel = __builtin_bswap32(pixel);
-#endif
-  std::memcpy(out, pixels, sizeof pixels);
-}
-
-template <int RedShift, int BlueShift>
-int32_t VideoRangeToPixels(const uint8_t* const src[3], int32_t srcStep, uint8_t* dst,
-                           int32_t dstStep, ImageSize size, uint8_t alpha) {
-  const int32_t status = CheckPlanar(src, 3, dst, size, false, 0, 0);
-  if (status != StatusOk) return status;
-  const uint8_t* yRow = src[0];
-  const uint8_t* cbRow = src[1];
-  const uint8_t* crRow = src[2];
-  const uint32_t alphaBits = static_cast<uint32_t>(alpha) << 24;
-  const int32_t width = size.width;
-  for (int32_t row = 0; row < size.height; ++row) {
-    int32_t x = 0;
-    for (; x + kVideoChunk <= width; x += kVideoChunk) {
-      VideoRangeChunk<RedShift, BlueShift>(yRow + x, cbRow + x, crRow + x, dst + 4 * x, alpha);
-    }
-    for (; x < width; ++x) {
-      StoreLittleEndian32(dst + 4 * x,
-                          VideoRangePixel<RedShift, BlueShift>(yRow[x], cbRow[x], crRow[x], alphaBits));
-    }
-    yRow += srcStep;
-    cbRow += srcStep;
-    crRow += srcStep;
-    dst += dstStep;
-  }
-  return StatusOk;
-}
+// A lambda rather than the function's address, so that it is inlined into
+// the vector loop.
+constexpr auto kVideoRange = [](int32_t y, int32_t cb, int32_t cr) {
+  return VideoRangeComponents(y, cb, cr);
+};
 
 }  // namespace
 
@@ -348,12 +276,12 @@ int32_t YcckToCmyk(const uint8_t* const src[4], int32_t srcStep, uint8_t* dst, i
 
 int32_t YCbCrToRgbaVideo(const uint8_t* const src[3], int32_t srcStep, uint8_t* dst,
                          int32_t dstStep, ImageSize size, uint8_t alpha) {
-  return VideoRangeToPixels<0, 16>(src, srcStep, dst, dstStep, size, alpha);
+  return PlanesToPixels<0, 16>(src, srcStep, dst, dstStep, size, alpha, kVideoRange);
 }
 
 int32_t YCbCrToBgraVideo(const uint8_t* const src[3], int32_t srcStep, uint8_t* dst,
                          int32_t dstStep, ImageSize size, uint8_t alpha) {
-  return VideoRangeToPixels<16, 0>(src, srcStep, dst, dstStep, size, alpha);
+  return PlanesToPixels<16, 0>(src, srcStep, dst, dstStep, size, alpha, kVideoRange);
 }
 
 int32_t YCbCr422ToYuy2(const uint8_t* const src[3], const int32_t srcStep[3], uint8_t* dst,

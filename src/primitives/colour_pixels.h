@@ -1,0 +1,88 @@
+// The drive shared by the video-range converters of every level (internal
+// to the primitive layer): Y, Cb, Cr planes into 4-byte pixels, with the
+// per-pixel arithmetic passed in. Each level's file includes it and
+// compiles it with its own instruction set.
+#pragma once
+#include <cstdint>
+#include <cstring>
+
+#include "primitives/compiler.h"
+#include "primitives/status.h"
+
+namespace vv {
+namespace {
+
+struct PixelRgb {
+  uint8_t r, g, b;
+};
+
+template <int RedShift, int BlueShift>
+inline uint32_t PackPixel(PixelRgb c, uint32_t alphaBits) {
+  return uint32_t{c.r} << RedShift | uint32_t{c.g} << 8 | uint32_t{c.b} << BlueShift | alphaBits;
+}
+
+// Pixels go to memory with byte 0 the low byte of the word.
+inline void StorePixels(uint8_t* out, uint32_t* pixels, int count) {
+  if (!kLittleEndian) {
+    for (int i = 0; i < count; ++i) pixels[i] = __builtin_bswap32(pixels[i]);
+  }
+  std::memcpy(out, pixels, 4 * static_cast<size_t>(count));
+}
+
+constexpr int32_t kPixelChunk = 16;  // pixels per vector step
+
+// kPixelChunk pixels. The samples are copied into locals first so that the
+// compiler knows the stores cannot reach them and vectorises without
+// run-time overlap checks.
+template <int RedShift, int BlueShift, typename Convert>
+inline void PixelChunk(const uint8_t* yIn, const uint8_t* cbIn, const uint8_t* crIn, uint8_t* out,
+                       uint32_t alphaBits, Convert convert) {
+  uint8_t y[kPixelChunk], cb[kPixelChunk], cr[kPixelChunk];
+  std::memcpy(y, yIn, kPixelChunk);
+  std::memcpy(cb, cbIn, kPixelChunk);
+  std::memcpy(cr, crIn, kPixelChunk);
+  uint8_t r[kPixelChunk], g[kPixelChunk], b[kPixelChunk];
+  for (int i = 0; i < kPixelChunk; ++i) {
+    const PixelRgb c = convert(y[i], cb[i], cr[i]);
+    r[i] = c.r;
+    g[i] = c.g;
+    b[i] = c.b;
+  }
+  uint32_t pixels[kPixelChunk];
+  for (int i = 0; i < kPixelChunk; ++i) {
+    pixels[i] = PackPixel<RedShift, BlueShift>({r[i], g[i], b[i]}, alphaBits);
+  }
+  StorePixels(out, pixels, kPixelChunk);
+}
+
+// convert(y, cb, cr) gives one pixel's components. Checks: null planes or
+// destination, then the size; steps are not checked.
+template <int RedShift, int BlueShift, typename Convert>
+int32_t PlanesToPixels(const uint8_t* const src[3], int32_t srcStep, uint8_t* dst, int32_t dstStep,
+                       ImageSize size, uint8_t alpha, Convert convert) {
+  if (src == nullptr || dst == nullptr || !src[0] || !src[1] || !src[2]) return StatusNullPointer;
+  if (size.width < 1 || size.height < 1) return StatusSizeError;
+  const uint8_t* yRow = src[0];
+  const uint8_t* cbRow = src[1];
+  const uint8_t* crRow = src[2];
+  const uint32_t alphaBits = uint32_t{alpha} << 24;
+  for (int32_t row = 0; row < size.height; ++row) {
+    int32_t x = 0;
+    for (; x + kPixelChunk <= size.width; x += kPixelChunk) {
+      PixelChunk<RedShift, BlueShift>(yRow + x, cbRow + x, crRow + x, dst + 4 * x, alphaBits,
+                                      convert);
+    }
+    for (; x < size.width; ++x) {
+      uint32_t pixel = PackPixel<RedShift, BlueShift>(convert(yRow[x], cbRow[x], crRow[x]), alphaBits);
+      StorePixels(dst + 4 * x, &pixel, 1);
+    }
+    yRow += srcStep;
+    cbRow += srcStep;
+    crRow += srcStep;
+    dst += dstStep;
+  }
+  return StatusOk;
+}
+
+}  // namespace
+}  // namespace vv
