@@ -1,8 +1,7 @@
 // Primitives whose arithmetic is exact at every processor level: each vector
-// level must give level 0's bits. (The colour and inverse-transform levels
-// that may differ in the last bit are held to their own formulas in
-// colour_test and transform_test.) Levels above what this processor has are
-// skipped.
+// level must give level 0's bits. (The vector levels' video-range colour
+// conversion, which may differ in the last bit, is held to its own formula
+// in colour_test.) Levels above what this processor has are skipped.
 #include <gtest/gtest.h>
 
 #include <cstdint>
