@@ -1,7 +1,8 @@
-// The encoder's header segments byte for byte, the exact entropy-coded bytes
-// of flat pictures, and its failures (output too small, refused sources).
-// The table contents (DQT, DHT) are compared with libjpeg-turbo's at several
-// qualities in encoder_reference_test.cpp.
+// The encoder's header segments byte for byte and its failures (output too
+// small, refused sources). The table contents (DQT, DHT) are compared with
+// libjpeg-turbo's at several qualities, and the entropy-coded data decoded
+// by it, in encoder_reference_test.cpp; the coder's exact bytes are checked
+// in entropy_test.cpp.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,24 +12,10 @@
 
 #include "decoder_test_util.h"
 #include "encoder_test_util.h"
-#include "entropy_test_util.h"
 #include "jpeg/encoder.h"
 
 namespace vv::test {
 namespace {
-
-// The segments in order, as (marker, body) pairs, up to and including SOS.
-std::vector<std::pair<uint8_t, std::vector<uint8_t>>> Segments(const std::vector<uint8_t>& jpeg) {
-  std::vector<std::pair<uint8_t, std::vector<uint8_t>>> found;
-  for (size_t at = 2; at + 4 <= jpeg.size() && jpeg[at] == 0xFF;) {
-    const size_t length = size_t{jpeg[at + 2]} << 8 | jpeg[at + 3];
-    if (length < 2 || at + 2 + length > jpeg.size()) break;
-    found.push_back({jpeg[at + 1], {jpeg.begin() + at + 4, jpeg.begin() + at + 2 + length}});
-    if (jpeg[at + 1] == 0xDA) break;
-    at += 2 + length;
-  }
-  return found;
-}
 
 // Catches wrong header bytes: JFIF version, component ids and sampling,
 // table selectors, segment order and lengths, the scan's spectral range.
@@ -51,7 +38,7 @@ TEST(EncoderHeaders, SegmentsByteForByte) {
     EXPECT_TRUE(image.bytes[image.bytes.size() - 2] == 0xFF && image.bytes.back() == 0xD9);
     const auto h = uint8_t(c.height >> 8), l = uint8_t(c.height), wh = uint8_t(c.width >> 8),
                wl = uint8_t(c.width);
-    std::vector<std::pair<uint8_t, std::vector<uint8_t>>> expected = {
+    SegmentList expected = {
         {0xE0, {'J', 'F', 'I', 'F', 0, 1, 2, 0, 0, 1, 0, 1, 0, 0}}};
     if (c.withComment) expected.push_back({0xFE, {mark.begin(), mark.end()}});
     expected.push_back({0xDB, {}});
@@ -59,7 +46,7 @@ TEST(EncoderHeaders, SegmentsByteForByte) {
     expected.push_back({0xC0, {8, h, l, wh, wl, 3, 0, 0x21, 0, 1, 0x11, 1, 2, 0x11, 1}});
     for (int i = 0; i < 4; ++i) expected.push_back({0xC4, {}});
     expected.push_back({0xDA, {3, 0, 0x00, 1, 0x11, 2, 0x11, 0, 63, 0}});
-    auto found = Segments(image.bytes);
+    const SegmentList found = HeaderSegments(image.bytes);
     ASSERT_EQ(found.size(), expected.size());
     // DQT 0 and 1, then DHT DC0, AC0, DC1, AC1: identifier and body size.
     const uint8_t tableIds[] = {0x00, 0x01, 0x00, 0x10, 0x01, 0x11};
@@ -73,49 +60,6 @@ TEST(EncoderHeaders, SegmentsByteForByte) {
         EXPECT_EQ(found[i].second, expected[i].second) << i;
       }
     }
-  }
-}
-
-// A uniform grey picture gives Y = v, Cb = Cr = 128: every AC coefficient is
-// zero and only the first luma block has a DC difference, 8 (v - 128) / 16
-// at the luma DC step 16 (rounded half to even). Catches faults of the
-// coder's MCU order, DC prediction, byte stuffing and padding.
-TEST(EncoderHeaders, FlatPictureEntropyCodedBytes) {
-  const std::vector<Code> dcLuma =
-      CanonicalCodes(StdTable(kStdDcLuminanceBits, kStdDcLuminanceValues));
-  const std::vector<Code> dcChroma =
-      CanonicalCodes(StdTable(kStdDcChrominanceBits, kStdDcChrominanceValues));
-  const struct {
-    int width, height, grey, quality, lumaDc;
-  } cases[] = {{33, 17, 200, 50, 36}, {16, 8, 128, 0, 0}, {1, 1, 0, 50, -64}, {40, 24, 255, 0, 64}};
-  for (const auto& c : cases) {
-    const std::vector<uint8_t> bgr(static_cast<size_t>(c.width) * c.height * 3,
-                                   static_cast<uint8_t>(c.grey));
-    EncodeRequest request{bgr.data(), c.width, c.height};
-    request.quality = static_cast<uint32_t>(c.quality);
-    const EncodedImage image = EncodeBgr(request);
-    ASSERT_TRUE(image.Ok());
-    BitSink expected;
-    const int mcus = ((c.width + 15) / 16) * ((c.height + 7) / 8);
-    for (int m = 0; m < mcus; ++m) {
-      const int diff = m == 0 ? c.lumaDc : 0;
-      int category = 0;
-      while ((std::abs(diff) >> category) != 0) ++category;
-      expected.Put(dcLuma[category]);
-      expected.PutValue(diff, category);
-      expected.Put(0xA, 4);  // luma EOB 1010 (K.5)
-      expected.Put(dcLuma[0]);
-      expected.Put(0xA, 4);
-      for (int k = 0; k < 2; ++k) {
-        expected.Put(dcChroma[0]);
-        expected.Put(0, 2);  // chroma EOB 00 (K.6)
-      }
-    }
-    expected.PutMarker(0xD9);
-    const std::vector<uint8_t> sos = {0xFF, 0xDA, 0, 12};
-    auto at = std::search(image.bytes.begin(), image.bytes.end(), sos.begin(), sos.end());
-    ASSERT_NE(at, image.bytes.end());
-    EXPECT_EQ(std::vector<uint8_t>(at + 14, image.bytes.end()), expected.bytes) << c.grey;
   }
 }
 

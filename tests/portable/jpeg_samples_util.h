@@ -16,6 +16,5 @@ struct SampleJpeg {
 extern const SampleJpeg kSampleBaseline420;     // SOF0, JFIF, 2x2/1x1/1x1, K.1/K.2 tables (quality 50), K.3-K.6 Huffman
 extern const SampleJpeg kSampleProgressive420;  // SOF2, JFIF, 2x2/1x1/1x1, 10 scans
 extern const SampleJpeg kSampleGrayRestart;     // SOF0, JFIF, gray, DRI 1, RST0..RST2 in the data
-extern const SampleJpeg kSampleAdobeRgb;        // SOF0, Adobe transform 0, ids 'R' 'G' 'B'
 
 }  // namespace vv::test

@@ -1,9 +1,9 @@
 // Dewarped pictures through the real DLL on Direct3D 9 under Wine: a
-// synthetic frame is rendered in each composition and mounting
-// effect, at the default and at moved positions, and the read-back snapshot
-// is compared with the CPU reference of the mappings, sampled bilinearly
-// from the same frame. Also checks the back-buffer size and the presented
-// band that the snapshot reports.
+// synthetic frame is rendered in each composition and mounting effect, at
+// the default and at moved positions, and the read-back snapshot is compared
+// with the CPU reference of the mappings, sampled bilinearly from the same
+// frame. Catches wrong shader arithmetic and constants, wrong view constants
+// and position steps, and a snapshot of the wrong size or band.
 //
 // Tolerance: each pixel may differ from the reference by 2 gray levels plus
 // the variation of the reference within half an output pixel. The 2 levels
@@ -21,6 +21,7 @@
 
 #include "api/viewer_record.h"
 #include "dewarp_reference_util.h"
+#include "render/dewarp_geometry.h"
 #include "render/dewarp_renderer.h"
 #include "test_pictures.h"
 #include "viewer_dll.h"
@@ -217,28 +218,6 @@ struct RenderCase {
   std::vector<Position> positions;  // composition 1 only
 };
 
-// The geometry worked from the documented formulas.
-void ExpectedGeometry(const RenderCase& c, int* backWidth, int* backHeight, int* rows, int* top) {
-  const int hh = int(std::floor(double(kFrameHeight) * c.width / kFrameWidth + 0.5));
-  const int band = c.aspectMode == 1 ? c.width * 3 / 4
-                   : c.aspectMode == 2 ? c.width * 9 / 16
-                   : c.aspectMode == 3 ? c.width * 10 / 16
-                                       : hh;
-  *top = 0;
-  if (c.composition == 1) {
-    *backWidth = c.width;
-    *backHeight = hh;
-    *rows = band;
-    if (band < hh) *top = (hh - band) / 2;
-  } else if (c.composition == 2) {
-    *backWidth = 2 * c.width;
-    *backHeight = *rows = c.effect == 1 ? hh / 2 * 2 : 2 * band;
-  } else {
-    *backWidth = 2 * c.width;
-    *backHeight = *rows = 2 * hh;
-  }
-}
-
 const std::vector<RenderCase>& Cases() {
   // From each default: pan +40, tilt +15 (limited), zoom to 20; then out
   // past 50 into the blend (z = 1), then half-way to the overview (z = 0.5).
@@ -278,8 +257,11 @@ TEST(DewarpPicture, EachCompositionAndEffectMatchesTheReference) {
     ASSERT_NE(pixels, nullptr);
     ASSERT_EQ(viewer->dewarpRenderer->state, 1);
 
-    int backWidth, backHeight, rows, top;
-    ExpectedGeometry(c, &backWidth, &backHeight, &rows, &top);
+    // The geometry itself is checked in dewarp_position_test.cpp.
+    const vv::OutputGeometry g = vv::ComputeOutputGeometry(c.composition, c.effect, c.aspectMode,
+                                                           c.width, kFrameWidth, kFrameHeight);
+    const int backWidth = g.backBufferWidth, backHeight = g.backBufferHeight;
+    const int rows = g.outputHeight, top = g.outputTop;
     std::vector<Position> positions = c.positions;
     if (positions.empty()) positions.push_back({0, 0, 0, 0, 0, 0});  // panoramas: no position
     for (const Position& pos : positions) {
