@@ -1,8 +1,9 @@
 // Decoded pictures against libjpeg-turbo as an independent reference: the
 // same streams (made by its encoder from synthetic pictures) decoded by
-// both, as RGB, gray, video-range BGRA, planes, packed 4:2:2 and CMYK.
-// Restart, progressive and single-component scans are decoded against djpeg
-// by tests/tools/conformance_test.sh.
+// both, as RGB, gray, planes and packed 4:2:2. Elsewhere: restart,
+// progressive and single-component scans against djpeg in
+// tests/tools/conformance_test.sh, CMYK in vvdecode_test.sh, the viewer's
+// video-range pictures in vvplay_test.sh and colour_test.cpp.
 //
 // Thresholds: both decoders use accurate integer inverse DCTs, which agree
 // within one level per sample, and the JFIF full-range conversion, whose
@@ -15,8 +16,8 @@
 #include <turbojpeg.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -37,7 +38,7 @@ struct TurboJpeg {
 
 // libjpeg-turbo's encoding of R, G, B pixels (gray: of the green samples).
 std::vector<uint8_t> Encode(const std::vector<uint8_t>& rgb, int width, int height, int subsamp,
-                            int quality, int pixelFormat = TJPF_RGB) {
+                            int quality) {
   TurboJpeg tj;
   unsigned char* out = nullptr;
   unsigned long size = 0;
@@ -48,7 +49,7 @@ std::vector<uint8_t> Encode(const std::vector<uint8_t>& rgb, int width, int heig
     for (size_t i = 0; i < source.size(); ++i) source[i] = rgb[i * 3 + 1];
   }
   const int rc = tjCompress2(tj.compressor, source.data(), width, 0, height,
-                             gray ? TJPF_GRAY : pixelFormat, &out, &size, subsamp, quality,
+                             gray ? TJPF_GRAY : TJPF_RGB, &out, &size, subsamp, quality,
                              TJFLAG_ACCURATEDCT);
   std::vector<uint8_t> jpeg;
   if (rc == 0) jpeg.assign(out, out + size);
@@ -132,39 +133,6 @@ std::vector<std::vector<uint8_t>> ReferencePlanes(const std::vector<uint8_t>& jp
   return planes;
 }
 
-// The viewer's BGRA output uses studio-range luma (16..235): compared with
-// the BT.601 video formulas evaluated in double precision on the reference's
-// own Y, Cb, Cr planes (4:4:4, so no upsampling enters).
-TEST(DecoderReference, BgraIsVideoRangeOfReferencePlanes) {
-  for (const int width : {17, 640}) {
-    const int height = width * 3 / 4;
-    const std::vector<uint8_t> jpeg = Encode(SyntheticRgb(width, height, 3), width, height, TJSAMP_444, 85);
-    const auto yuv = ReferencePlanes(jpeg, width, height, TJSAMP_444);
-    ASSERT_EQ(yuv.size(), 3u);
-    const size_t planeSize = static_cast<size_t>(width) * height;
-    std::vector<uint8_t> expected(planeSize * 4, 255);
-    for (size_t i = 0; i < planeSize; ++i) {
-      const double y = 1.164383562 * (yuv[0][i] - 16.0);
-      const double cb = yuv[1][i] - 128.0, cr = yuv[2][i] - 128.0;
-      const double rgb[3] = {y + 1.596026786 * cr, y - 0.391762290 * cb - 0.812967647 * cr,
-                             y + 2.017232143 * cb};
-      for (int ch = 0; ch < 3; ++ch) {
-        expected[i * 4 + 2 - ch] = static_cast<uint8_t>(std::clamp(std::lround(rgb[ch]), 0L, 255L));
-      }
-    }
-    OutputRequest request;
-    request.dstColor = 7;
-    const DecodedPicture ours = DecodeJpeg(jpeg, request);
-    ASSERT_EQ(ours.status, 0);
-    const Difference d = Compare(ours.pixels.data(), ours.step, expected.data(), width * 4, width, height, 4);
-    std::printf("[ figures ] BGRA 444 %4dx%-4d: max %d  PSNR %.1f dB\n", width, height, d.maxDiff, d.psnr);
-    // IDCT differences of one level grow by the video gains (up to 2.02);
-    // the alpha byte is 255.
-    EXPECT_LE(d.maxDiff, 5);
-    EXPECT_GE(d.psnr, 40.0);
-  }
-}
-
 // Planes come straight from the inverse transforms at every scale, so they
 // agree with the reference's (scaled) planes within a level or two. Catches
 // faults of the reduced transforms and of the per-component geometry.
@@ -223,28 +191,6 @@ TEST(DecoderFormatsReference, Keep422GivesYuy2OfReferencePlanes) {
     }
   }
   EXPECT_LE(maxDiff, 1);
-}
-
-TEST(DecoderFormatsReference, YcckToCmykMatchesReference) {
-  const int width = 40, height = 24;
-  std::vector<uint8_t> cmyk(static_cast<size_t>(width) * height * 4);
-  const std::vector<uint8_t> rgb = SyntheticRgb(width, height, 6);
-  for (int i = 0; i < width * height; ++i) {
-    for (int c = 0; c < 3; ++c) cmyk[i * 4 + c] = rgb[i * 3 + c];
-    cmyk[i * 4 + 3] = static_cast<uint8_t>((i * 7) % 200 + 30);
-  }
-  for (int subsamp : {TJSAMP_444, TJSAMP_420}) {
-    const std::vector<uint8_t> jpeg = Encode(cmyk, width, height, subsamp, 90, TJPF_CMYK);
-    const std::vector<uint8_t> reference = TurboDecode(jpeg, width, height, TJPF_CMYK);
-    ASSERT_FALSE(reference.empty());
-    OutputRequest request;
-    request.dstColor = 5;
-    const DecodedPicture ours = DecodeJpeg(jpeg, request);
-    ASSERT_EQ(ours.status, 0);
-    const Difference d = Compare(ours.pixels.data(), ours.step, reference.data(), width * 4, width, height, 4);
-    EXPECT_LE(d.maxDiff, subsamp == TJSAMP_444 ? 4 : 20) << subsamp;
-    EXPECT_GE(d.psnr, 42.0) << subsamp;
-  }
 }
 
 }  // namespace

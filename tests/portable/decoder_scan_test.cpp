@@ -37,9 +37,9 @@ TEST(DecoderRobustness, DamagedSamplesEndWithTheirStatus) {
     int flipInData;   // offset into the scan data of a flipped byte, -1 none
     int32_t status;
   } rows[] = {
-      {"baseline without EOI", &kSampleBaseline420, 2, -1, -4},
-      {"baseline cut in the data", &kSampleBaseline420, 40, -1, -4},
-      {"baseline bit errors", &kSampleBaseline420, 0, 5, 0},
+      {"baseline without EOI", &kSampleBaseline422, 2, -1, -4},
+      {"baseline cut in the data", &kSampleBaseline422, 40, -1, -4},
+      {"baseline bit errors", &kSampleBaseline422, 0, 5, 0},
       {"progressive cut in a later scan", &kSampleProgressive420, 30, -1, -4},
       {"progressive bit errors", &kSampleProgressive420, 0, 3, 0},
       {"gray restart cut", &kSampleGrayRestart, 10, -1, -4},
