@@ -54,52 +54,6 @@ std::vector<uint8_t> LosslessGrayJpeg(const std::vector<uint8_t>& gray, int widt
   return EncodeLosslessJpeg(picture, true);
 }
 
-// The constants of a panorama and of the perspective view of a camera
-// mounted by `effect` (1 wall, 2 ceiling, 3 floor) at pan, tilt and zoom
-// (degrees, or the blend parameter below 2), worked from the lens and
-// mounting geometry.
-DewarpConstants PanoramaConstants(double width, double height, const double profile[3]) {
-  DewarpConstants c{};
-  c.size[0] = width;
-  c.size[1] = height;
-  c.imageCenter[0] = width / 2;
-  c.imageCenter[1] = height / 2;
-  for (int i = 0; i < 3; ++i) c.lensProfile[i] = profile[i] * height;
-  return c;
-}
-
-DewarpConstants PerspectiveConstants(int effect, double pan, double tilt, double zoom,
-                                     double viewAspect, double width, double height,
-                                     const double profile[3]) {
-  DewarpConstants c = PanoramaConstants(width, height, profile);
-  double p = pan, q = tilt;
-  if (zoom < 2) {
-    // Blend toward an equidistant overview along the optical axis.
-    const double z = zoom;
-    const double overviewScale = viewAspect / (width / height) * height * 0.6;
-    c.lensProfile[0] *= z;
-    c.lensProfile[1] *= z;
-    c.lensProfile[2] = z * c.lensProfile[2] + (1 - z) * overviewScale;
-    c.tangentOfFieldOfView = std::tan(50 * kPi / 180);
-    const double axisTilt = effect == 2 ? -90 : effect == 3 ? 90 : 0;
-    if (effect == 1) p = z * pan;
-    q = (1 - z) * axisTilt + z * tilt;
-  } else {
-    c.tangentOfFieldOfView = std::tan(zoom * kPi / 180);
-  }
-  const double rad = kPi / 180;
-  if (effect == 1) {
-    c.lambdaOffset = kPi;
-    c.rotateData[0] = -q * rad;
-    c.rotateData[1] = p * rad;
-  } else {
-    c.lambdaOffset = kPi / 2;
-    c.rotateData[1] = -(q + (effect == 2 ? 90 : -90)) * rad;
-    c.rotateData[2] = (effect == 2 ? p + 90 : -p - 90) * rad;
-  }
-  return c;
-}
-
 // Bilinear sample of a gray frame the way the texture unit samples it
 // (texel centres at +0.5, wrap addressing).
 double SampleBilinear(const std::vector<uint8_t>& gray, int width, int height, double x, double y) {
@@ -279,20 +233,20 @@ TEST(DewarpPicture, EachCompositionAndEffectMatchesTheReference) {
       std::vector<View> views;
       if (c.composition == 1) {
         views.push_back({DewarpShader::kPerspective,
-                         PerspectiveConstants(int(c.effect), pos.pan, pos.tilt, pos.zoom, aspect,
+                         vv::PerspectiveConstants(int(c.effect), pos.pan, pos.tilt, pos.zoom, aspect,
                                               kFrameWidth, kFrameHeight, kProfile)});
       } else if (c.composition == 4) {
         const double tilt0 = c.effect == 2 ? -30 : c.effect == 3 ? 30 : 0;
         for (int k = 0; k < 4; ++k) {
           views.push_back({DewarpShader::kPerspective,
-                           PerspectiveConstants(int(c.effect), 90.0 * k - 45, tilt0, 30, aspect,
+                           vv::PerspectiveConstants(int(c.effect), 90.0 * k - 45, tilt0, 30, aspect,
                                                 kFrameWidth, kFrameHeight, kProfile)});
         }
       } else {
         const DewarpShader panorama = c.effect == 1   ? DewarpShader::kWallPanorama
                                       : c.effect == 2 ? DewarpShader::kCeilingPanorama
                                                       : DewarpShader::kFloorPanorama;
-        views.push_back({panorama, PanoramaConstants(kFrameWidth, kFrameHeight, kProfile)});
+        views.push_back({panorama, vv::PanoramaConstants(kFrameWidth, kFrameHeight, kProfile)});
       }
       const Mismatch m = CompareWithReference(shot, backWidth, backHeight, top, views);
       EXPECT_GT(m.compared, backWidth * rows / 2);
