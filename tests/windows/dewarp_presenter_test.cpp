@@ -1,8 +1,10 @@
 // The dewarp presenter's life through the real DLL on Direct3D 9 under
-// Wine: when it presents and repaints, that detach and close release the
-// device (and with it every resource made on it) so that the viewer draws
-// through DrawDib again, and set-ups that cannot work.
+// Wine: when it presents and repaints, that detach and close release every
+// Direct3D object (counted with the objects' own reference counts) so that
+// the viewer draws through DrawDib again, and set-ups that cannot work.
 #include <gtest/gtest.h>
+
+#include <d3dx9shader.h>
 
 #include <cstring>
 #include <vector>
@@ -84,8 +86,17 @@ TEST(DewarpPresenter, DetachAndCloseReleaseEveryDirect3DObject) {
     ASSERT_NE(v.viewer->dewarpRenderer, nullptr);
     ASSERT_EQ(v.viewer->dewarpRenderer->state, 1);
     // Textures, buffers and shaders hold the device, the device holds
-    // Direct3D: a leak anywhere keeps one of the two alive.
-    IUnknown* held[2] = {v.viewer->dewarpRenderer->device, v.viewer->dewarpRenderer->direct3d};
+    // Direct3D: a leak of one of them keeps those two alive. The D3DX
+    // constant tables hold nothing and are counted themselves. Released in
+    // this order, each must then go.
+    const vv::DewarpRenderer& r = *v.viewer->dewarpRenderer;
+    std::vector<IUnknown*> held;
+    for (const vv::DewarpView* view : {r.singleView, r.activePanorama, r.quadViews[0], r.quadViews[3]}) {
+      if (view != nullptr && view->constantTable != nullptr) held.push_back(view->constantTable);
+    }
+    EXPECT_GE(held.size(), 1u);
+    held.push_back(r.device);
+    held.push_back(r.direct3d);
     for (IUnknown* object : held) object->AddRef();
     if (c.close) {
       Dll().ViewerClose(v.viewer);
