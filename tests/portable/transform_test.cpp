@@ -1,8 +1,8 @@
 // The forward and inverse DCTs against the ITU-T T.81 A.3.3 formulas written
-// out in double precision, the sparse and DC-only forms against the full
-// transform, and the reduced-size forms against box averages of the
-// full-size reference. Catches changed transform constants, rounding and
-// saturation faults.
+// out in double precision, and the sparse and DC-only forms against the full
+// transform. Catches changed transform constants, rounding and saturation
+// faults. The reduced-size transforms are compared with libjpeg-turbo's
+// scaled decoding in decoder_output_reference_test.cpp.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,7 +13,6 @@
 
 #include "primitives/fdct.h"
 #include "primitives/idct.h"
-#include "primitives/quant_tables.h"
 
 namespace {
 
@@ -145,42 +144,6 @@ TEST(InverseDct, DcOnlyBlocksRoundInTheFullFormAndFloorInTheDcForm) {
       ASSERT_EQ(full[i], RoundClamp(mean)) << "dc " << c.dc << " q " << c.q;
       ASSERT_EQ(dcOnly[i], std::clamp(static_cast<int>(std::floor(mean)), 0, 255)) << "dc " << c.dc << " q " << c.q;
     }
-  }
-}
-
-// Reduced outputs against the mean of each 2x2 (or 4x4) cell of the
-// unrounded full-size reference, on blocks quantised by the standard tables
-// at qualities from 5 to 100.
-TEST(InverseDct, ReducedFormsFollowTheBoxAverageOfTheReference) {
-  const struct {
-    int32_t (*fn)(const int16_t*, uint8_t*, int32_t, const uint16_t*);
-    int cell;
-  } forms[] = {{DequantIdct8x8To4x4U8, 2}, {DequantIdct8x8To2x2U8, 4}};
-  std::mt19937 random(4);
-  for (const auto& form : forms) {
-    int worst = 0;
-    const int outSize = 8 / form.cell;
-    for (int n = 0; n < 50000; ++n) {
-      uint8_t table[64];
-      std::memcpy(table, n % 2 ? kStdLuminanceQuant : kStdChrominanceQuant, 64);
-      ScaleQuantTable8u(table, 5 + static_cast<int>(random() % 96));
-      uint16_t quant[64];
-      std::copy(table, table + 64, quant);
-      int16_t coefficients[64];
-      double exact[64];
-      uint8_t out[16];
-      RandomCoefficients(random, 1 << (random() % 8), quant, coefficients);
-      ASSERT_EQ(form.fn(coefficients, out, outSize, quant), StatusOk);
-      Dequantised(coefficients, quant, exact);
-      for (int m = 0; m < outSize; ++m)
-        for (int k = 0; k < outSize; ++k) {
-          double mean = 0;
-          for (int y = 0; y < form.cell; ++y)
-            for (int x = 0; x < form.cell; ++x) mean += exact[8 * (m * form.cell + y) + k * form.cell + x];
-          worst = std::max(worst, std::abs(out[outSize * m + k] - RoundClamp(mean / (form.cell * form.cell))));
-        }
-    }
-    EXPECT_LE(worst, 1) << "cell " << form.cell;
   }
 }
 
