@@ -31,29 +31,6 @@ namespace {
 using vv::DewarpConstants;
 using vv::DewarpShader;
 
-constexpr double kPi = 3.14159265358979323846;
-
-// A smooth, asymmetric gray frame: a view that samples the wrong place,
-// mirrored or rotated, shows up as large differences.
-std::vector<uint8_t> SmoothFrame(int width, int height) {
-  std::vector<uint8_t> gray(size_t(width) * height);
-  for (int j = 0; j < height; ++j) {
-    for (int i = 0; i < width; ++i) {
-      const double v = 128 + 60 * std::sin(i * 0.05 + 0.3) + 50 * std::cos(j * 0.07) *
-                       std::sin(i * 0.013 + j * 0.021 + 1);
-      gray[size_t(j) * width + i] = uint8_t(std::lround(v));
-    }
-  }
-  return gray;
-}
-
-// The gray frame as a lossless one-component JPEG: decodes to exactly it.
-std::vector<uint8_t> LosslessGrayJpeg(const std::vector<uint8_t>& gray, int width, int height) {
-  TestPicture picture{width, height, std::vector<uint8_t>(gray.size() * 4)};
-  for (size_t i = 0; i < gray.size(); ++i) picture.bgrx[i * 4 + 2] = gray[i];
-  return EncodeLosslessJpeg(picture, true);
-}
-
 // Bilinear sample of a gray frame the way the texture unit samples it
 // (texel centres at +0.5, wrap addressing).
 double SampleBilinear(const std::vector<uint8_t>& gray, int width, int height, double x, double y) {
@@ -69,7 +46,6 @@ double SampleBilinear(const std::vector<uint8_t>& gray, int width, int height, d
          ay * ((1 - ax) * at(fx, fy + 1) + ax * at(fx + 1, fy + 1));
 }
 
-
 // A view drawn over one quad: its shader and constants.
 struct View {
   DewarpShader shader;
@@ -81,12 +57,28 @@ constexpr int kFrameHeight = 288;
 const double kProfile[3] = {-0.02, 0.03, 0.33};
 const float kProfileF[3] = {-0.02f, 0.03f, 0.33f};
 
+// A smooth, asymmetric gray frame (a view that samples the wrong place,
+// mirrored or rotated, shows up as large differences), and the same as a
+// lossless JPEG which decodes to exactly it.
 const std::vector<uint8_t>& Frame() {
-  static const std::vector<uint8_t> frame = SmoothFrame(kFrameWidth, kFrameHeight);
+  static const std::vector<uint8_t> frame = [] {
+    std::vector<uint8_t> gray;
+    for (int j = 0; j < kFrameHeight; ++j) {
+      for (int i = 0; i < kFrameWidth; ++i) {
+        gray.push_back(uint8_t(std::lround(128 + 60 * std::sin(i * 0.05 + 0.3) +
+                                           50 * std::cos(j * 0.07) * std::sin(i * 0.013 + j * 0.021 + 1))));
+      }
+    }
+    return gray;
+  }();
   return frame;
 }
 const std::vector<uint8_t>& FrameJpeg() {
-  static const std::vector<uint8_t> jpeg = LosslessGrayJpeg(Frame(), kFrameWidth, kFrameHeight);
+  static const std::vector<uint8_t> jpeg = [] {
+    TestPicture picture{kFrameWidth, kFrameHeight, std::vector<uint8_t>(Frame().size() * 4)};
+    for (size_t i = 0; i < Frame().size(); ++i) picture.bgrx[i * 4 + 2] = Frame()[i];
+    return EncodeLosslessJpeg(picture, true);
+  }();
   return jpeg;
 }
 
