@@ -33,8 +33,8 @@ TEST(DecoderMarkers, RealFilesDescribeTheFrameAndStopOnTheFirstScan) {
     const SampleJpeg* sample;
     int mode, components, samplingClass, colorSpace, restartInterval;
   } samples[] = {
-      {&kSampleBaseline420, 1, 3, 3, 4, 0}, {&kSampleProgressive420, 3, 3, 3, 4, 0},
-      {&kSampleGrayRestart, 1, 1, 0, 1, 1}, {&kSampleAdobeRgb, 1, 3, 0, 2, 0},
+      {&kSampleBaseline422, 1, 3, 1, 4, 0}, {&kSampleProgressive420, 3, 3, 3, 4, 0},
+      {&kSampleGrayRestart, 1, 1, 0, 1, 1},
   };
   for (const auto& s : samples) {
     SCOPED_TRACE(s.mode * 10 + s.colorSpace);
@@ -84,12 +84,14 @@ TEST(DecoderMarkers, StatusOfEachMalformedOrUnsupportedStream) {
       {"arithmetic coding", frame(0xC9, 8, ycc), -1},
       {"hierarchical", frame(0xC5, 8, ycc), -1},
       {"progressive 12 bit", frame(0xC2, 12, ycc), -1},
+      {"12 bit to 8-bit output", JpegBuilder().Soi().Dqt8(0, 1).Sof(0xC1, 12, 8, 8, {{1, 1, 1, 0}})
+           .StandardDht().Sos(ScanOf(1)).ScanData().Eoi().bytes(), -1},
       {"partially interleaved scan", scan(0xC0, SosBody({{1, 0, 0}, {2, 1, 1}}, 0, 63, 0, 0)), -1},
       {"single-component scan data matching no code",
        JpegBuilder().Soi().Dqt8(0, 1).Sof(0xC0, 8, 8, 8, ycc).Segment(0xC4, DhtBody(0, 0, oneCode, values))
            .Segment(0xC4, DhtBody(1, 0, oneCode, values)).Sos(y)
            .Raw({0xFE, 0xFE, 0xFE}).Eoi().bytes(), -2},
-      {"no EOI", Bytes(kSampleBaseline420.data, kSampleBaseline420.data + kSampleBaseline420.size - 2), -4},
+      {"no EOI", Bytes(kSampleBaseline422.data, kSampleBaseline422.data + kSampleBaseline422.size - 2), -4},
       {"nothing", {}, -4},
       {"segment length 1", before(0xE5, {}, -1), -7},
       {"DHT class 2", before(0xC4, DhtBody(2, 0, twoCodes, values)), -7},
@@ -202,7 +204,7 @@ TEST(DecoderMarkers, ColourSpaceDecision) {
 // A header cut anywhere ends with the end of data, also through a window
 // refilled 3 bytes at a time.
 TEST(DecoderMarkers, EveryTruncationEndsWithEndOfData) {
-  for (const Bytes& full : {kSampleBaseline420.bytes(), kSampleProgressive420.bytes(), kSampleGrayRestart.bytes()}) {
+  for (const Bytes& full : {kSampleBaseline422.bytes(), kSampleProgressive420.bytes(), kSampleGrayRestart.bytes()}) {
     const int32_t sos = FirstSosOffset(full);
     const int32_t sosEnd = sos + 2 + (full[sos + 2] << 8 | full[sos + 3]);
     for (size_t length = 0; length < full.size(); ++length) {

@@ -1,5 +1,5 @@
-// Scan decoding of damaged and truncated real frames, restarts, and the
-// default Huffman tables.
+// Scan decoding of damaged and truncated real frames, and restarts. Frames
+// without DHT segments (the standard tables) are in the conformance corpus.
 #include <algorithm>
 #include <cstdint>
 #include <vector>
@@ -37,13 +37,12 @@ TEST(DecoderRobustness, DamagedSamplesEndWithTheirStatus) {
     int flipInData;   // offset into the scan data of a flipped byte, -1 none
     int32_t status;
   } rows[] = {
-      {"baseline without EOI", &kSampleBaseline420, 2, -1, -4},
-      {"baseline cut in the data", &kSampleBaseline420, 40, -1, -4},
-      {"baseline bit errors", &kSampleBaseline420, 0, 5, 0},
+      {"baseline without EOI", &kSampleBaseline422, 2, -1, -4},
+      {"baseline cut in the data", &kSampleBaseline422, 40, -1, -4},
+      {"baseline bit errors", &kSampleBaseline422, 0, 5, 0},
       {"progressive cut in a later scan", &kSampleProgressive420, 30, -1, -4},
       {"progressive bit errors", &kSampleProgressive420, 0, 3, 0},
       {"gray restart cut", &kSampleGrayRestart, 10, -1, -4},
-      {"Adobe RGB bit errors", &kSampleAdobeRgb, 0, 9, 0},
   };
   for (const auto& row : rows) {
     Bytes jpeg = row.sample->bytes();
@@ -60,12 +59,24 @@ TEST(DecoderRobustness, DamagedSamplesEndWithTheirStatus) {
 }
 
 // The restart sample: 16x16 gray, DRI 1, RST0..RST2 between its four MCUs.
-TEST(DecoderRestart, MarkersOutOfOrderDecodeTheSame) {
+// Each block keeps the mean of the picture it was made from (catches DC
+// predictions not reset at the markers), also with the markers out of order.
+TEST(DecoderRestart, MarkersResetPredictionAndMayComeOutOfOrder) {
   const Bytes jpeg = kSampleGrayRestart.bytes();
   OutputRequest request;
   request.dstColor = 1;
   const DecodedPicture original = DecodeJpeg(jpeg, request);
   ASSERT_EQ(original.status, 0);
+  for (int block = 0; block < 4; ++block) {
+    double got = 0, want = 0;  // sums over the block
+    for (int y = block / 2 * 8; y < block / 2 * 8 + 8; ++y) {
+      for (int x = block % 2 * 8; x < block % 2 * 8 + 8; ++x) {
+        got += original.pixels[y * original.step + x];
+        want += 0.299 * (16 * x + 8) + 0.587 * (16 * y + 8) + 0.114 * (16 * (x ^ y) + 8);
+      }
+    }
+    EXPECT_NEAR(got / 64, want / 64, 3) << "block " << block;
+  }
   Bytes shuffled = jpeg;
   int seen = 0;
   for (size_t i = ScanDataStart(jpeg); i + 1 < shuffled.size(); ++i) {
@@ -120,28 +131,6 @@ TEST(DecoderRobustness, TruncatedFrameKeepsDecodedRows) {
     EXPECT_TRUE(std::equal(cut.pixels.begin() + y * cut.step, cut.pixels.begin() + y * cut.step + 16,
                            original.pixels.begin() + y * original.step));
   }
-}
-
-// The 4:2:0 sample uses the standard tables: without its DHT segments it
-// must decode identically from the built-in defaults.
-TEST(DecoderTables, MissingDhtFallsBackToStandardTables) {
-  const Bytes jpeg = kSampleBaseline420.bytes();
-  OutputRequest request;
-  request.dstColor = 2;
-  const DecodedPicture original = DecodeJpeg(jpeg, request);
-  ASSERT_EQ(original.status, 0);
-  Bytes stripped;
-  for (size_t i = 0; i < jpeg.size();) {
-    if (i < ScanDataStart(jpeg) && jpeg[i] == 0xFF && jpeg[i + 1] == 0xC4) {
-      i += 2 + (jpeg[i + 2] << 8 | jpeg[i + 3]);
-      continue;
-    }
-    stripped.push_back(jpeg[i++]);
-  }
-  ASSERT_LT(stripped.size(), jpeg.size());
-  const DecodedPicture out = DecodeJpeg(stripped, request);
-  ASSERT_EQ(out.status, 0);
-  EXPECT_EQ(out.pixels, original.pixels);
 }
 
 }  // namespace

@@ -13,38 +13,15 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kDegree = kPi / 180;
 
 // A 640x480 frame with a lens whose cubic term matters: the rim (90 degrees)
-// lands about 186 pixels from the centre.
-DewarpConstants Lens() {
-  DewarpConstants k{};
-  k.size[0] = 640;
-  k.size[1] = 480;
-  k.imageCenter[0] = 320;
-  k.imageCenter[1] = 240;
-  k.lensProfile[0] = -0.03 * 480;
-  k.lensProfile[1] = 0.0;
-  k.lensProfile[2] = 0.32 * 480;
-  return k;
-}
-
-// A perspective view of a wall camera at (pan, tilt, zoom) in degrees:
-// lambda0 = pi, rx = -tilt, ry = pan.
+// lands about 186 pixels from the centre. The views' constants come from
+// the helpers that the shader tests use too, so these points check them.
+const double kProfile[3] = {-0.03, 0, 0.32};
+DewarpConstants Lens() { return PanoramaConstants(640, 480, kProfile); }
 DewarpConstants WallView(double pan, double tilt, double zoom) {
-  DewarpConstants k = Lens();
-  k.tangentOfFieldOfView = std::tan(zoom * kDegree);
-  k.lambdaOffset = kPi;
-  k.rotateData[0] = -tilt * kDegree;
-  k.rotateData[1] = pan * kDegree;
-  return k;
+  return PerspectiveConstants(1, pan, tilt, zoom, 4.0 / 3, 640, 480, kProfile);
 }
-
-// A ceiling camera: lambda0 = pi/2, ry = -(tilt + 90), rz = pan + 90.
 DewarpConstants CeilingView(double pan, double tilt, double zoom) {
-  DewarpConstants k = WallView(0, 0, zoom);
-  k.lambdaOffset = kPi / 2;
-  k.rotateData[0] = 0;
-  k.rotateData[1] = -(tilt + 90) * kDegree;
-  k.rotateData[2] = (pan + 90) * kDegree;
-  return k;
+  return PerspectiveConstants(2, pan, tilt, zoom, 4.0 / 3, 640, 480, kProfile);
 }
 
 // The frame point at angle theta from the axis, in direction: 0 right,

@@ -88,4 +88,45 @@ DewarpSample DewarpReferencePoint(DewarpShader shader, const DewarpConstants& co
   return LensPoint(constants, NAN, NAN, true);
 }
 
+DewarpConstants PanoramaConstants(double width, double height, const double profile[3]) {
+  DewarpConstants c{};
+  c.size[0] = width;
+  c.size[1] = height;
+  c.imageCenter[0] = width / 2;
+  c.imageCenter[1] = height / 2;
+  for (int i = 0; i < 3; ++i) c.lensProfile[i] = profile[i] * height;
+  return c;
+}
+
+DewarpConstants PerspectiveConstants(int effect, double pan, double tilt, double zoom,
+                                     double viewAspect, double width, double height,
+                                     const double profile[3]) {
+  DewarpConstants c = PanoramaConstants(width, height, profile);
+  double p = pan, q = tilt;
+  if (zoom < 2) {
+    // Blend toward an equidistant overview along the optical axis.
+    const double overviewScale = viewAspect / (width / height) * height * 0.6;
+    c.lensProfile[0] *= zoom;
+    c.lensProfile[1] *= zoom;
+    c.lensProfile[2] = zoom * c.lensProfile[2] + (1 - zoom) * overviewScale;
+    c.tangentOfFieldOfView = std::tan(50 * kPi / 180);
+    const double axisTilt = effect == 2 ? -90 : effect == 3 ? 90 : 0;
+    if (effect == 1) p = zoom * pan;
+    q = (1 - zoom) * axisTilt + zoom * tilt;
+  } else {
+    c.tangentOfFieldOfView = std::tan(zoom * kPi / 180);
+  }
+  const double rad = kPi / 180;
+  if (effect == 1) {
+    c.lambdaOffset = kPi;
+    c.rotateData[0] = -q * rad;
+    c.rotateData[1] = p * rad;
+  } else {
+    c.lambdaOffset = kPi / 2;
+    c.rotateData[1] = -(q + (effect == 2 ? 90 : -90)) * rad;
+    c.rotateData[2] = (effect == 2 ? p + 90 : -p - 90) * rad;
+  }
+  return c;
+}
+
 }  // namespace vv

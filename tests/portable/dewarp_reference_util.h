@@ -35,4 +35,16 @@ DewarpSample DewarpReferencePoint(DewarpShader shader, const DewarpConstants& co
 // r(theta) of the lens model for these constants.
 double DewarpLensRadius(const DewarpConstants& constants, double theta);
 
+// The constants of a panorama of a width x height frame with the circle
+// centred, lens profile given in fractions of the height.
+DewarpConstants PanoramaConstants(double width, double height, const double profile[3]);
+
+// The constants of the perspective view of a camera mounted by `effect`
+// (1 wall, 2 ceiling, 3 floor) at pan, tilt and zoom (degrees; below 2 the
+// overview blend parameter) on a view of aspect `viewAspect`, worked from
+// the lens and mounting geometry.
+DewarpConstants PerspectiveConstants(int effect, double pan, double tilt, double zoom,
+                                     double viewAspect, double width, double height,
+                                     const double profile[3]);
+
 }  // namespace vv

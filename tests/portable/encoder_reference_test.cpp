@@ -65,15 +65,11 @@ std::vector<uint8_t> TurboDecodeBgr(Turbo& tj, const std::vector<uint8_t>& jpeg,
   return bgr;
 }
 
-// Marker segments of one kind (DQT or DHT), each with its marker.
-std::vector<std::vector<uint8_t>> Segments(const std::vector<uint8_t>& jpeg, uint8_t marker) {
-  std::vector<std::vector<uint8_t>> found;
-  size_t at = 2;
-  while (at + 4 <= jpeg.size() && jpeg[at] == 0xFF && jpeg[at + 1] != 0xDA) {
-    const size_t length = size_t{jpeg[at + 2]} << 8 | jpeg[at + 3];
-    if (at + 2 + length > jpeg.size()) break;
-    if (jpeg[at + 1] == marker) found.emplace_back(jpeg.begin() + at, jpeg.begin() + at + 2 + length);
-    at += 2 + length;
+// The DQT or DHT segments of an image.
+SegmentList Tables(const std::vector<uint8_t>& jpeg, uint8_t marker) {
+  SegmentList found;
+  for (const auto& segment : HeaderSegments(jpeg)) {
+    if (segment.first == marker) found.push_back(segment);
   }
   return found;
 }
@@ -88,10 +84,9 @@ TEST(EncoderReference, TablesMatchLibjpegTurbo) {
     const std::vector<uint8_t> theirs = TurboEncode(tj, bgr, 64, 32, quality);
     ASSERT_FALSE(theirs.empty());
     for (uint8_t marker : {uint8_t{0xDB}, uint8_t{0xC4}}) {
-      const auto ourSegments = Segments(ours.bytes, marker);
-      EXPECT_EQ(ourSegments.size(), marker == 0xDB ? 2u : 4u);
-      EXPECT_EQ(ourSegments, Segments(theirs, marker)) << "quality " << quality << " marker "
-                                                       << int(marker);
+      const SegmentList ourTables = Tables(ours.bytes, marker);
+      EXPECT_EQ(ourTables.size(), marker == 0xDB ? 2u : 4u);
+      EXPECT_EQ(ourTables, Tables(theirs, marker)) << "quality " << quality << " marker " << int(marker);
     }
   }
 }

@@ -47,6 +47,18 @@ EncodedImage EncodeBgr(const EncodeRequest& request) {
   return result;
 }
 
+SegmentList HeaderSegments(const std::vector<uint8_t>& jpeg) {
+  SegmentList found;
+  for (size_t at = 2; at + 4 <= jpeg.size() && jpeg[at] == 0xFF;) {
+    const size_t length = size_t{jpeg[at + 2]} << 8 | jpeg[at + 3];
+    if (length < 2 || at + 2 + length > jpeg.size()) break;
+    found.push_back({jpeg[at + 1], {jpeg.begin() + at + 4, jpeg.begin() + at + 2 + length}});
+    if (jpeg[at + 1] == 0xDA) break;
+    at += 2 + length;
+  }
+  return found;
+}
+
 std::vector<uint8_t> SwapRedBlue(const std::vector<uint8_t>& pixels) {
   std::vector<uint8_t> out(pixels);
   for (size_t i = 0; i + 2 < out.size(); i += 3) std::swap(out[i], out[i + 2]);

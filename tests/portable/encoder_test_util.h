@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "jpeg/encoder.h"
@@ -37,6 +38,11 @@ void DescribeSource(CJPEGEncoder* encoder, const uint8_t* bgr, int32_t width, in
 // Reset, source, SetParams, output attached, optional comment, WriteHeader,
 // WriteData, into a CMemBuffOutput of `capacity` bytes followed by guards.
 EncodedImage EncodeBgr(const EncodeRequest& request);
+
+// The marker segments of an image as (marker, body) pairs, up to and
+// including the first SOS.
+using SegmentList = std::vector<std::pair<uint8_t, std::vector<uint8_t>>>;
+SegmentList HeaderSegments(const std::vector<uint8_t>& jpeg);
 
 // R, G, B pixels to B, G, R (and back).
 std::vector<uint8_t> SwapRedBlue(const std::vector<uint8_t>& pixels);

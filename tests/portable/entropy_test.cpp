@@ -1,11 +1,12 @@
-// Sequential and lossless entropy coding: the encoder against a test-side
-// bit writer, encode/decode round trips with the Annex K tables and random
-// tables, and the stream edge cases (markers, stuffing, full destination).
+// Sequential entropy coding: the encoder against a test-side bit writer and
+// encode/decode round trips with the Annex K tables (the encoder's only
+// tables; the decoder meets other tables in the conformance corpus), codes
+// missing from a table, and the decoder's handling of stuffing and markers.
 // Corrupt data is the fuzz targets' work.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
+#include <random>
 
 #include "entropy_test_util.h"
 #include "primitives/entropy_decode.h"
@@ -137,70 +138,30 @@ void RoundTrip(const Tables& t, const std::vector<Block>& blocks) {
   EXPECT_LT(state.bitCount, 8);  // only the 1-bit padding is left
 }
 
-// Random codes up to 16 bits with categories up to 15 (12-bit range and
-// beyond) exercise the slow path of the symbol decoder.
-TEST(SequentialRoundTrip, StandardAndRandomTables) {
+// Catches faults of code emission (ZRL, EOB, value bits, stuffing, padding),
+// DC prediction and the decoder's coefficient counts.
+TEST(SequentialRoundTrip, StandardTables) {
   std::mt19937 rng(7);
   std::vector<Block> blocks;
-  for (int i = 0; i < 400; ++i) blocks.push_back(RandomBlock(rng, 1023, 1023));
+  for (int i = 0; i < 2000; ++i) blocks.push_back(RandomBlock(rng, 1023, 1023));
   RoundTrip(StdLuminance(), blocks);
-  for (int round = 0; round < 40; ++round) {
-    const int maxCategory = round % 2 == 0 ? 11 : 15;
-    const TableDef dc = test::RandomTable(rng, test::DcSymbols(maxCategory), round % 3 == 0);
-    const TableDef ac =
-        test::RandomTable(rng, test::AcSymbols(maxCategory == 11 ? 10 : 15, false), round % 3 != 1);
-    const int maxValue = (1 << (maxCategory == 11 ? 10 : 15)) - 1;
-    blocks.clear();
-    for (int i = 0; i < 60; ++i) blocks.push_back(RandomBlock(rng, maxValue / 2, maxValue));
-    RoundTrip(Tables(dc, ac), blocks);
-  }
 }
 
-// Exact bytes of the Annex K luminance codes, and symbols without a code.
-TEST(SequentialEncode, ZrlEobStuffingAndMissingCodes) {
+// Values whose category has no code in the table are refused.
+TEST(SequentialEncode, MissingCodesAreRefused) {
   const Tables t = StdLuminance();
-  Block last{}, dcOnly{}, dcMax{}, acBig{}, acMin{};
-  last.c[kZigzagToNatural[63]] = 1;
-  dcMax.c[0] = 2047;     // 111111110 11111111111 1010
-  acBig.c[1] = 2047;     // category 11 has no AC code in the standard table
-  acMin.c[1] = -32768;   // category 16: no AC symbol at all
-  // Only position 63: DC "00", ZRL x3 (11111111001), run 14 size 1 and its
-  // bit, and no EOB.
-  BitSink zrl;
-  zrl.Put(0b00, 2);
-  for (int i = 0; i < 3; ++i) zrl.Put(0b11111111001, 11);
-  zrl.Put(t.acCodes[0xE1]);
-  zrl.Put(1, 1);
-  zrl.Pad();
-  const struct {
-    const Block* block;
-    std::vector<uint8_t> bytes;
-    int32_t status;
-  } cases[] = {
-      {&last, zrl.bytes, StatusOk},
-      {&dcOnly, {0x2B}, StatusOk},  // 00 1010 + two 1-bits of padding
-      {&dcMax, {0xFF, 0x00, 0x7F, 0xFA}, StatusOk},
-      {&acBig, {}, StatusBadTable},
-      {&acMin, {}, StatusBadTable},
-  };
-  for (const auto& c : cases) {
-    if (c.status == StatusOk) {
-      EXPECT_EQ(EncodeAll(t, {*c.block}), c.bytes);
-      continue;
-    }
+  Block acBig{}, acMin{};
+  acBig.c[1] = 2047;    // category 11 has no AC code in the standard table
+  acMin.c[1] = -32768;  // category 16: no AC symbol at all
+  for (const Block* block : {&acBig, &acMin}) {
     uint8_t out[64];
     HuffmanEncodeState state{};
     int32_t offset = 0;
     int16_t lastDc = 0;
-    EXPECT_EQ(EncodeHuffmanBlock8x8(c.block->c, out, 64, &offset, &lastDc, &t.dcEncode, &t.acEncode,
+    EXPECT_EQ(EncodeHuffmanBlock8x8(block->c, out, 64, &offset, &lastDc, &t.dcEncode, &t.acEncode,
                                     &state, 0),
-              c.status);
+              StatusBadTable);
   }
-  // One representative argument check.
-  int32_t offset = 0;
-  HuffmanEncodeState state{};
-  EXPECT_EQ(EncodeHuffmanBlock8x8(nullptr, nullptr, 4, &offset, nullptr, nullptr, nullptr, &state, 1),
-            StatusNullPointer);
 }
 
 // Decoder stream handling, driven one bit at a time through the DC

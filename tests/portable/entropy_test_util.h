@@ -1,10 +1,9 @@
 // Test-side Huffman helpers, written from T.81 independently of the
-// primitives: canonical code assignment (Annex C), a bit sink with 0xFF
-// stuffing and 1-bit padding, and random valid tables.
+// primitives: canonical code assignment (Annex C) and a bit sink with 0xFF
+// stuffing and 1-bit padding.
 #pragma once
 #include <algorithm>
 #include <cstdint>
-#include <random>
 #include <vector>
 
 #include "primitives/huffman_tables.h"
@@ -80,59 +79,5 @@ class BitSink {
   uint8_t current_ = 0;
   int filled_ = 0;
 };
-
-// A random prefix code for `symbols` (at most 256), Kraft sum below 1 so
-// that the all-ones code stays unused, lengths 1..16, symbols in random
-// order. `longBias` pushes codes towards the long lengths.
-inline TableDef RandomTable(std::mt19937& rng, std::vector<uint8_t> symbols, bool longBias) {
-  TableDef t;
-  const int n = static_cast<int>(symbols.size());
-  std::shuffle(symbols.begin(), symbols.end(), rng);
-  std::copy(symbols.begin(), symbols.end(), t.vals);
-  int64_t slots = 1;
-  int assigned = 0;
-  for (int length = 1; length <= 16; ++length) {
-    slots *= 2;
-    const int need = n - assigned;
-    // Keep room for what is still needed plus the reserved all-ones code.
-    // Deeper lengths can take (free slots) * 2^(16 - length) codes, less one.
-    const auto capacityAfter = [&](int64_t count) {
-      return length == 16 ? 0 : (slots - count) * (int64_t{1} << (16 - length)) - 1;
-    };
-    // Every code taken here costs 2^(16 - length) - 1 of that capacity.
-    int64_t hi = std::min<int64_t>(need, slots - 1);
-    while (hi > 0 && capacityAfter(hi) < need - hi) --hi;
-    const int64_t lo = length == 16 ? need : 0;
-    int64_t count = lo;
-    if (hi > lo) {
-      std::uniform_int_distribution<int64_t> pick(lo, hi);
-      count = pick(rng);
-      if (longBias) count = std::min(count, pick(rng));
-    }
-    t.bits[length - 1] = static_cast<uint8_t>(count);
-    assigned += static_cast<int>(count);
-    slots -= count;
-  }
-  return t;
-}
-
-inline std::vector<uint8_t> DcSymbols(int maxCategory) {
-  std::vector<uint8_t> s;
-  for (int c = 0; c <= maxCategory; ++c) s.push_back(static_cast<uint8_t>(c));
-  return s;
-}
-
-// AC symbols with sizes 1..maxSize for every run, plus ZRL and the EOB
-// symbols (all of EOB0..EOB14 when withEobRuns, else only EOB).
-inline std::vector<uint8_t> AcSymbols(int maxSize, bool withEobRuns) {
-  std::vector<uint8_t> s;
-  for (int r = 0; r < 16; ++r)
-    for (int size = 1; size <= maxSize; ++size) s.push_back(static_cast<uint8_t>(r << 4 | size));
-  s.push_back(0xF0);
-  s.push_back(0x00);
-  if (withEobRuns)
-    for (int r = 1; r < 15; ++r) s.push_back(static_cast<uint8_t>(r << 4));
-  return s;
-}
 
 }  // namespace vv::test

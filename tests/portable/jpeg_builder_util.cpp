@@ -1,5 +1,6 @@
 #include "jpeg_builder_util.h"
 
+#include "entropy_test_util.h"
 #include "primitives/huffman_tables.h"
 
 namespace vv::test {
@@ -87,6 +88,76 @@ JpegBuilder& JpegBuilder::StandardDht() {
                          DhtBody(1, 1, kStdAcChrominanceBits, kStdAcChrominanceValues)};
   for (const Bytes& part : parts) body.insert(body.end(), part.begin(), part.end());
   return Segment(0xC4, body);
+}
+
+namespace {
+
+void PutDifference(BitSink* out, int difference) {
+  difference &= 0xFFFF;
+  if (difference >= 0x8000) difference -= 0x10000;
+  if (difference == -32768) return out->Put(16, 5);  // category 16 has no extra bits
+  const int magnitude = difference < 0 ? -difference : difference;
+  int category = 0;
+  while ((1 << category) <= magnitude) ++category;
+  out->Put(uint32_t(category), 5);
+  out->PutValue(difference, category);
+}
+
+// Table H.1 for sample (x, y) of plane p; `first` on the first line of the
+// scan or of a restart interval.
+int Predict(const LosslessFrame& f, const std::vector<int>& p, int x, int y, bool first) {
+  const int w = f.width;
+  if (first && x == 0) return 1 << (f.precision - f.pt - 1);
+  if (first) return p[y * w + x - 1];
+  if (x == 0) return p[(y - 1) * w];
+  const int ra = p[y * w + x - 1], rb = p[(y - 1) * w + x], rc = p[(y - 1) * w + x - 1];
+  switch (f.predictor) {
+    case 1: return ra;
+    case 2: return rb;
+    case 3: return rc;
+    case 4: return ra + rb - rc;
+    case 5: return ra + ((rb - rc) >> 1);
+    case 6: return rb + ((ra - rc) >> 1);
+    default: return (ra + rb) >> 1;
+  }
+}
+
+}  // namespace
+
+Bytes EncodeLossless(const LosslessFrame& f, const std::vector<std::vector<int>>& planes) {
+  static const uint8_t kBits[16] = {0, 0, 0, 0, 17};
+  static const uint8_t kValues[17] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+  const int n = int(planes.size());
+  JpegBuilder builder;
+  builder.Soi();
+  if (f.jfif) builder.Jfif();
+  std::vector<FrameComponentSpec> frame;
+  for (int k = 0; k < n; ++k) frame.push_back({uint8_t(k + 1), 1, 1, 0});
+  builder.Sof(0xC3, f.precision, f.width, f.height, frame);
+  builder.Segment(0xC4, DhtBody(0, 0, kBits, kValues));
+  if (f.restartRows) builder.Dri(f.restartRows * f.width);
+  for (int s = 0; s < (f.separateScans ? n : 1); ++s) {
+    std::vector<ScanComponentSpec> listed;
+    for (int k = 0; k < n; ++k) {
+      if (!f.separateScans || k == s) listed.push_back({uint8_t(k + 1), 0, 0});
+    }
+    builder.Sos(listed, f.predictor, 0, 0, f.pt);
+    BitSink out;
+    int restarts = 0;
+    for (int y = 0; y < f.height; ++y) {
+      const bool first = y == 0 || (f.restartRows && y % f.restartRows == 0);
+      if (y > 0 && first) out.PutMarker(uint8_t(0xD0 + (restarts++ & 7)));
+      for (int x = 0; x < f.width; ++x) {
+        for (const ScanComponentSpec& c : listed) {
+          const std::vector<int>& p = planes[c.id - 1];
+          PutDifference(&out, p[y * f.width + x] - Predict(f, p, x, y, first));
+        }
+      }
+    }
+    out.Pad();
+    builder.Raw(out.bytes);
+  }
+  return builder.Eoi().bytes();
 }
 
 int32_t DecoderHarness::Run(const Bytes& bytes, int32_t passMode, int32_t window) {

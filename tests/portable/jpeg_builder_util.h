@@ -67,6 +67,19 @@ class JpegBuilder {
   Bytes bytes_;
 };
 
+// A lossless (SOF3) frame written after T.81 Annex H: the predictions of
+// Table H.1, restarts after every `restartRows` rows, one interleaved scan or
+// one scan per component, every difference category coded in 5 bits.
+struct LosslessFrame {
+  int precision = 8, predictor = 1, pt = 0, width = 0, height = 0;
+  bool separateScans = false;
+  int restartRows = 0;  // 0: no restarts
+  bool jfif = false;
+};
+// planes[k] holds component k's width * height samples, already shifted
+// right by the point transform.
+Bytes EncodeLossless(const LosslessFrame& f, const std::vector<std::vector<int>>& planes);
+
 // The viewer's per-frame sequence around one byte string: ReleaseFrame,
 // InitFrame, attach a fresh window of `window` bytes, then Decode(passMode).
 // The harness keeps the bytes and the memory stream alive.

@@ -1,5 +1,6 @@
-// Small real JPEG files (16x16) made by an independent encoder, embedded as
-// byte arrays (jpeg_samples_util.cpp says how each was made).
+// Small real JPEG files (16x16): a baseline one from this project's encoder,
+// the others made by an independent encoder and embedded as byte arrays
+// (jpeg_samples_util.cpp says how).
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -13,9 +14,8 @@ struct SampleJpeg {
   std::vector<uint8_t> bytes() const { return std::vector<uint8_t>(data, data + size); }
 };
 
-extern const SampleJpeg kSampleBaseline420;     // SOF0, JFIF, 2x2/1x1/1x1, K.1/K.2 tables (quality 50), K.3-K.6 Huffman
+extern const SampleJpeg kSampleBaseline422;     // SOF0, JFIF, 2x1/1x1/1x1, quality 50
 extern const SampleJpeg kSampleProgressive420;  // SOF2, JFIF, 2x2/1x1/1x1, 10 scans
 extern const SampleJpeg kSampleGrayRestart;     // SOF0, JFIF, gray, DRI 1, RST0..RST2 in the data
-extern const SampleJpeg kSampleAdobeRgb;        // SOF0, Adobe transform 0, ids 'R' 'G' 'B'
 
 }  // namespace vv::test

@@ -56,8 +56,11 @@ for size in 1x1 17x9 637x479; do
   convert "p$size.ppm" -colorspace Gray -depth 8 "g$size.pgm"
 done
 
-# cjpeg: sampling x quality, gray, progressive, restarts, one scan per component.
+# cjpeg: sampling x quality, gray and progressive with optimised Huffman
+# tables, restarts, one scan per component, restarts in progressive scans.
 printf '0: 0 63 0 0;\n1: 0 63 0 0;\n2: 0 63 0 0;\n' > noninterleaved.scans
+# Progressive with a separate DC scan per component, DC refined later.
+printf '0: 0 0 0 1;\n1: 0 0 0 0;\n2: 0 0 0 0;\n0: 1 63 0 0;\n2: 1 63 0 0;\n1: 1 63 0 0;\n0: 0 0 1 0;\n' > dc.scans
 for size in 1x1 17x9 637x479; do
   for sample in 2x2 2x1 1x2 1x1; do
     case $sample in 2x2) psnr=34 diff=-1 ;; 1x2) psnr=27 diff=-1 ;; 2x1) psnr=40 diff=-1 ;; 1x1) psnr=40 diff=3 ;; esac
@@ -68,10 +71,10 @@ for size in 1x1 17x9 637x479; do
       decode "$name.jpg" "$name.ppm" && measure "cjpeg $sample" "$name.ppm" "$name.ref.ppm" 255 $psnr $diff
     done
   done
-  cjpeg -quality 85 -grayscale "g$size.pgm" > "gray_$size.jpg"
+  cjpeg -quality 85 -optimize -grayscale "g$size.pgm" > "gray_$size.jpg"
   djpeg "gray_$size.jpg" > "gray_$size.ref.pgm"
   decode "gray_$size.jpg" "gray_$size.pgm" && measure "cjpeg gray" "gray_$size.pgm" "gray_$size.ref.pgm" 255 40 3
-  cjpeg -quality 85 -progressive "p$size.ppm" > "prog_$size.jpg"
+  cjpeg -quality 85 -optimize -progressive "p$size.ppm" > "prog_$size.jpg"
   djpeg "prog_$size.jpg" > "prog_$size.ref.ppm"
   decode "prog_$size.jpg" "prog_$size.ppm" && measure "cjpeg progressive 2x2" "prog_$size.ppm" "prog_$size.ref.ppm" 255 34 -1
   cjpeg -quality 85 -sample 2x1 -restart 1 "p$size.ppm" > "rst_$size.jpg"
@@ -80,6 +83,14 @@ for size in 1x1 17x9 637x479; do
   cjpeg -quality 85 -sample 1x1 -scans noninterleaved.scans "p$size.ppm" > "scans_$size.jpg"
   djpeg "scans_$size.jpg" > "scans_$size.ref.ppm"
   decode "scans_$size.jpg" "scans_$size.ppm" && measure "cjpeg one scan per component" "scans_$size.ppm" "scans_$size.ref.ppm" 255 40 3
+done
+# Restarts inside progressive scans (EOB runs end at each marker).
+n=0
+for opts in "-progressive -restart 2B" "-scans dc.scans -restart 1B"; do
+  n=$((n + 1)) name="prst$n"
+  cjpeg -quality 90 -sample 1x1 $opts p637x479.ppm > "$name.jpg"
+  djpeg "$name.jpg" > "$name.ref.ppm"
+  decode "$name.jpg" "$name.ppm" && measure "cjpeg 1x1 $opts" "$name.ppm" "$name.ref.ppm" 255 40 4
 done
 
 # `jpeg`: lossless at 8, 12 and 16 bits, with and without restarts (whole

@@ -76,23 +76,6 @@ size_t Find(const Bytes& data, const Bytes& needle, int n = 0) {
   return data.size();
 }
 
-TEST(JpegImageLength, FollowsSegmentsAndEntropyCodedData) {
-  const Bytes image = Jpeg(16, 8);
-  struct Case {
-    const char* name;
-    Bytes data;
-    size_t length;
-  } cases[] = {
-      {"bare", {0xFF, 0xD8, 0xFF, 0xD9, 0xAA}, 4},
-      {"image then garbage", Cat({image, Text("junk")}), image.size()},
-      {"cut in the scan", Bytes(image.begin(), image.end() - 3), image.size() - 3},
-      {"length past the end", {0xFF, 0xD8, 0xFF, 0xE0, 0x40, 0x00, 0xFF, 0xD9}, 8},
-      {"no SOI", {0xFF, 0xD9, 0xFF, 0xD8}, 0},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(JpegImageLength(c.data.data(), c.data.size()), c.length) << c.name;
-}
-
 TEST(IndexMjpegSource, FindsTheFramesOfEachContainer) {
   const Bytes a = Jpeg(16, 16), b = Jpeg(32, 8), c = Jpeg(8, 8);
   const Bytes odd = Cat({a, {0x00}});  // odd size: the chunk gets a pad byte

@@ -1,9 +1,9 @@
 // Dewarped pictures through the real DLL on Direct3D 9 under Wine: a
-// synthetic frame is rendered in each composition and mounting
-// effect, at the default and at moved positions, and the read-back snapshot
-// is compared with the CPU reference of the mappings, sampled bilinearly
-// from the same frame. Also checks the back-buffer size and the presented
-// band that the snapshot reports.
+// synthetic frame is rendered in each composition and mounting effect, at
+// the default and at moved positions, and the read-back snapshot is compared
+// with the CPU reference of the mappings, sampled bilinearly from the same
+// frame. Catches wrong shader arithmetic and constants, wrong view constants
+// and position steps, and a snapshot of the wrong size or band.
 //
 // Tolerance: each pixel may differ from the reference by 2 gray levels plus
 // the variation of the reference within half an output pixel. The 2 levels
@@ -21,6 +21,7 @@
 
 #include "api/viewer_record.h"
 #include "dewarp_reference_util.h"
+#include "render/dewarp_geometry.h"
 #include "render/dewarp_renderer.h"
 #include "test_pictures.h"
 #include "viewer_dll.h"
@@ -29,75 +30,6 @@ namespace {
 
 using vv::DewarpConstants;
 using vv::DewarpShader;
-
-constexpr double kPi = 3.14159265358979323846;
-
-// A smooth, asymmetric gray frame: a view that samples the wrong place,
-// mirrored or rotated, shows up as large differences.
-std::vector<uint8_t> SmoothFrame(int width, int height) {
-  std::vector<uint8_t> gray(size_t(width) * height);
-  for (int j = 0; j < height; ++j) {
-    for (int i = 0; i < width; ++i) {
-      const double v = 128 + 60 * std::sin(i * 0.05 + 0.3) + 50 * std::cos(j * 0.07) *
-                       std::sin(i * 0.013 + j * 0.021 + 1);
-      gray[size_t(j) * width + i] = uint8_t(std::lround(v));
-    }
-  }
-  return gray;
-}
-
-// The gray frame as a lossless one-component JPEG: decodes to exactly it.
-std::vector<uint8_t> LosslessGrayJpeg(const std::vector<uint8_t>& gray, int width, int height) {
-  TestPicture picture{width, height, std::vector<uint8_t>(gray.size() * 4)};
-  for (size_t i = 0; i < gray.size(); ++i) picture.bgrx[i * 4 + 2] = gray[i];
-  return EncodeLosslessJpeg(picture, true);
-}
-
-// The constants of a panorama and of the perspective view of a camera
-// mounted by `effect` (1 wall, 2 ceiling, 3 floor) at pan, tilt and zoom
-// (degrees, or the blend parameter below 2), worked from the lens and
-// mounting geometry.
-DewarpConstants PanoramaConstants(double width, double height, const double profile[3]) {
-  DewarpConstants c{};
-  c.size[0] = width;
-  c.size[1] = height;
-  c.imageCenter[0] = width / 2;
-  c.imageCenter[1] = height / 2;
-  for (int i = 0; i < 3; ++i) c.lensProfile[i] = profile[i] * height;
-  return c;
-}
-
-DewarpConstants PerspectiveConstants(int effect, double pan, double tilt, double zoom,
-                                     double viewAspect, double width, double height,
-                                     const double profile[3]) {
-  DewarpConstants c = PanoramaConstants(width, height, profile);
-  double p = pan, q = tilt;
-  if (zoom < 2) {
-    // Blend toward an equidistant overview along the optical axis.
-    const double z = zoom;
-    const double overviewScale = viewAspect / (width / height) * height * 0.6;
-    c.lensProfile[0] *= z;
-    c.lensProfile[1] *= z;
-    c.lensProfile[2] = z * c.lensProfile[2] + (1 - z) * overviewScale;
-    c.tangentOfFieldOfView = std::tan(50 * kPi / 180);
-    const double axisTilt = effect == 2 ? -90 : effect == 3 ? 90 : 0;
-    if (effect == 1) p = z * pan;
-    q = (1 - z) * axisTilt + z * tilt;
-  } else {
-    c.tangentOfFieldOfView = std::tan(zoom * kPi / 180);
-  }
-  const double rad = kPi / 180;
-  if (effect == 1) {
-    c.lambdaOffset = kPi;
-    c.rotateData[0] = -q * rad;
-    c.rotateData[1] = p * rad;
-  } else {
-    c.lambdaOffset = kPi / 2;
-    c.rotateData[1] = -(q + (effect == 2 ? 90 : -90)) * rad;
-    c.rotateData[2] = (effect == 2 ? p + 90 : -p - 90) * rad;
-  }
-  return c;
-}
 
 // Bilinear sample of a gray frame the way the texture unit samples it
 // (texel centres at +0.5, wrap addressing).
@@ -114,7 +46,6 @@ double SampleBilinear(const std::vector<uint8_t>& gray, int width, int height, d
          ay * ((1 - ax) * at(fx, fy + 1) + ax * at(fx + 1, fy + 1));
 }
 
-
 // A view drawn over one quad: its shader and constants.
 struct View {
   DewarpShader shader;
@@ -126,12 +57,28 @@ constexpr int kFrameHeight = 288;
 const double kProfile[3] = {-0.02, 0.03, 0.33};
 const float kProfileF[3] = {-0.02f, 0.03f, 0.33f};
 
+// A smooth, asymmetric gray frame (a view that samples the wrong place,
+// mirrored or rotated, shows up as large differences), and the same as a
+// lossless JPEG which decodes to exactly it.
 const std::vector<uint8_t>& Frame() {
-  static const std::vector<uint8_t> frame = SmoothFrame(kFrameWidth, kFrameHeight);
+  static const std::vector<uint8_t> frame = [] {
+    std::vector<uint8_t> gray;
+    for (int j = 0; j < kFrameHeight; ++j) {
+      for (int i = 0; i < kFrameWidth; ++i) {
+        gray.push_back(uint8_t(std::lround(128 + 60 * std::sin(i * 0.05 + 0.3) +
+                                           50 * std::cos(j * 0.07) * std::sin(i * 0.013 + j * 0.021 + 1))));
+      }
+    }
+    return gray;
+  }();
   return frame;
 }
 const std::vector<uint8_t>& FrameJpeg() {
-  static const std::vector<uint8_t> jpeg = LosslessGrayJpeg(Frame(), kFrameWidth, kFrameHeight);
+  static const std::vector<uint8_t> jpeg = [] {
+    TestPicture picture{kFrameWidth, kFrameHeight, std::vector<uint8_t>(Frame().size() * 4)};
+    for (size_t i = 0; i < Frame().size(); ++i) picture.bgrx[i * 4 + 2] = Frame()[i];
+    return EncodeLosslessJpeg(picture, true);
+  }();
   return jpeg;
 }
 
@@ -217,28 +164,6 @@ struct RenderCase {
   std::vector<Position> positions;  // composition 1 only
 };
 
-// The geometry worked from the documented formulas.
-void ExpectedGeometry(const RenderCase& c, int* backWidth, int* backHeight, int* rows, int* top) {
-  const int hh = int(std::floor(double(kFrameHeight) * c.width / kFrameWidth + 0.5));
-  const int band = c.aspectMode == 1 ? c.width * 3 / 4
-                   : c.aspectMode == 2 ? c.width * 9 / 16
-                   : c.aspectMode == 3 ? c.width * 10 / 16
-                                       : hh;
-  *top = 0;
-  if (c.composition == 1) {
-    *backWidth = c.width;
-    *backHeight = hh;
-    *rows = band;
-    if (band < hh) *top = (hh - band) / 2;
-  } else if (c.composition == 2) {
-    *backWidth = 2 * c.width;
-    *backHeight = *rows = c.effect == 1 ? hh / 2 * 2 : 2 * band;
-  } else {
-    *backWidth = 2 * c.width;
-    *backHeight = *rows = 2 * hh;
-  }
-}
-
 const std::vector<RenderCase>& Cases() {
   // From each default: pan +40, tilt +15 (limited), zoom to 20; then out
   // past 50 into the blend (z = 1), then half-way to the overview (z = 0.5).
@@ -278,8 +203,11 @@ TEST(DewarpPicture, EachCompositionAndEffectMatchesTheReference) {
     ASSERT_NE(pixels, nullptr);
     ASSERT_EQ(viewer->dewarpRenderer->state, 1);
 
-    int backWidth, backHeight, rows, top;
-    ExpectedGeometry(c, &backWidth, &backHeight, &rows, &top);
+    // The geometry itself is checked in dewarp_position_test.cpp.
+    const vv::OutputGeometry g = vv::ComputeOutputGeometry(c.composition, c.effect, c.aspectMode,
+                                                           c.width, kFrameWidth, kFrameHeight);
+    const int backWidth = g.backBufferWidth, backHeight = g.backBufferHeight;
+    const int rows = g.outputHeight, top = g.outputTop;
     std::vector<Position> positions = c.positions;
     if (positions.empty()) positions.push_back({0, 0, 0, 0, 0, 0});  // panoramas: no position
     for (const Position& pos : positions) {
@@ -297,20 +225,20 @@ TEST(DewarpPicture, EachCompositionAndEffectMatchesTheReference) {
       std::vector<View> views;
       if (c.composition == 1) {
         views.push_back({DewarpShader::kPerspective,
-                         PerspectiveConstants(int(c.effect), pos.pan, pos.tilt, pos.zoom, aspect,
+                         vv::PerspectiveConstants(int(c.effect), pos.pan, pos.tilt, pos.zoom, aspect,
                                               kFrameWidth, kFrameHeight, kProfile)});
       } else if (c.composition == 4) {
         const double tilt0 = c.effect == 2 ? -30 : c.effect == 3 ? 30 : 0;
         for (int k = 0; k < 4; ++k) {
           views.push_back({DewarpShader::kPerspective,
-                           PerspectiveConstants(int(c.effect), 90.0 * k - 45, tilt0, 30, aspect,
+                           vv::PerspectiveConstants(int(c.effect), 90.0 * k - 45, tilt0, 30, aspect,
                                                 kFrameWidth, kFrameHeight, kProfile)});
         }
       } else {
         const DewarpShader panorama = c.effect == 1   ? DewarpShader::kWallPanorama
                                       : c.effect == 2 ? DewarpShader::kCeilingPanorama
                                                       : DewarpShader::kFloorPanorama;
-        views.push_back({panorama, PanoramaConstants(kFrameWidth, kFrameHeight, kProfile)});
+        views.push_back({panorama, vv::PanoramaConstants(kFrameWidth, kFrameHeight, kProfile)});
       }
       const Mismatch m = CompareWithReference(shot, backWidth, backHeight, top, views);
       EXPECT_GT(m.compared, backWidth * rows / 2);

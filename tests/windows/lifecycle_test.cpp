@@ -63,10 +63,17 @@ TEST(Lifecycle, ViewerWithoutWindowOrNotOpenShowsNothing) {
     EXPECT_EQ(pixels, nullptr);
     EXPECT_EQ(bytes, 0xDEADu);
     EXPECT_EQ(Dll().ViewerRepaintVideo(viewer), -1);
+    // Capture before it was opened, and after a close.
     uint8_t* data = nullptr;
     bytes = 0xBEEF;
     EXPECT_EQ(Dll().ViewerCapture(viewer, 75, &data, &bytes), -1);
+    Dll().ViewerOpenCapture(viewer, &width, &height);
+    Dll().ViewerCloseCapture(viewer);
+    EXPECT_EQ(viewer->captureBitmap, nullptr);
+    EXPECT_EQ(viewer->jpegBuffer, nullptr);
+    EXPECT_EQ(Dll().ViewerCapture2(viewer, 75, &width, &height, &data, &bytes), -1);
     EXPECT_EQ(bytes, 0xBEEFu);
+    EXPECT_EQ(data, nullptr);
     EXPECT_EQ(WaitForSingleObject(viewer->lock, 0), WAIT_OBJECT_0) << "lock released";
     SetEvent(viewer->lock);
     Dll().ViewerClose(viewer);

@@ -75,36 +75,16 @@ const std::vector<uint8_t>& Jpeg(int width, int height) {
   return width == 640 ? j640 : j800;
 }
 
-// The sample as the viewer decodes it without masks, top-down.
-TestPicture Decode(const std::vector<uint8_t>& jpeg) {
-  ViewerRecord* viewer = Dll().CreateViewer();
-  Dll().ViewerOpen(viewer, nullptr);
-  uint32_t w = 0, h = 0, bytes = 0;
-  BITMAPINFOHEADER* header = nullptr;
-  uint8_t* pixels = nullptr;
-  Dll().ViewerRenderMJPEGSampleDec1Flip(viewer, jpeg.data(), static_cast<uint32_t>(jpeg.size()), 0,
-                                        1, &w, &h, &header, &pixels, &bytes, 0);
-  TestPicture picture = header != nullptr ? CopyLentPicture(header, pixels) : TestPicture();
-  Dll().ViewerClose(viewer);
-  Dll().DisposeViewer(viewer);
-  return picture;
-}
-
-const TestPicture& Picture(int width, int height) {
-  static const TestPicture p640 = Decode(Jpeg(640, 480));
-  static const TestPicture p800 = Decode(Jpeg(800, 800));
-  return width == 640 ? p640 : p800;
-}
-
 class Masks : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(StartGdiplus());
-    ASSERT_EQ(Picture(640, 480).width, 640);
-    ASSERT_EQ(Picture(800, 800).width, 800);
     viewer = Dll().CreateViewer();
     Dll().ViewerOpen(viewer, window.handle());
     Dll().ViewerSetVideoDestination(viewer, 0, 0, 640, 480);
+    // The samples as the viewer decodes them without masks.
+    ASSERT_EQ((clean640 = RenderMasked(640, 480, {}, 0)).width, 640);
+    ASSERT_EQ((clean800 = RenderMasked(800, 800, {}, 0)).width, 800);
   }
   void TearDown() override {
     Dll().ViewerClose(viewer);
@@ -138,6 +118,7 @@ class Masks : public ::testing::Test {
 
   TestWindow window{640, 480};
   ViewerRecord* viewer = nullptr;
+  TestPicture clean640, clean800;
 };
 
 TEST_F(Masks, SolidMasksBlackOutTheirRectangleInSnapshotAndWindow) {
@@ -152,7 +133,7 @@ TEST_F(Masks, SolidMasksBlackOutTheirRectangleInSnapshotAndWindow) {
   LetWindowSettle();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    TestPicture want = Picture(640, 480);
+    TestPicture want = clean640;
     PaintBlack(&want, c.black);
     std::string report;
     EXPECT_EQ(CountDifferentPixels(want, RenderMasked(640, 480, MaskBlock({c.record})), &report), 0)
@@ -164,7 +145,7 @@ TEST_F(Masks, SolidMasksBlackOutTheirRectangleInSnapshotAndWindow) {
   }
   // Masks belong to one sample: the next sample without them is clean.
   std::string report;
-  EXPECT_EQ(CountDifferentPixels(Picture(640, 480), RenderMasked(640, 480, {}, 0), &report), 0)
+  EXPECT_EQ(CountDifferentPixels(clean640, RenderMasked(640, 480, {}, 0), &report), 0)
       << report;
 }
 
@@ -184,7 +165,7 @@ TEST_F(Masks, MosaicMatchesAReferenceComputedFromTheSourcePicture) {
     SCOPED_TRACE(c.name);
     const Record record{2, uint8_t(c.level), c.rect.x * 125, c.rect.y * 125, c.rect.w * 125,
                         c.rect.h * 125};  // 125 units = 1 pixel of 800
-    TestPicture want = Picture(800, 800);
+    TestPicture want = clean800;
     PaintMosaic(&want, c.painted, c.block);
     std::string report;
     EXPECT_EQ(CountDifferentPixels(want, RenderMasked(800, 800, MaskBlock({record})), &report), 0)
@@ -201,9 +182,9 @@ TEST_F(Masks, MalformedBlocksAndRecordsAreSkipped) {
   std::vector<uint8_t> overlong = MaskBlock({first});
   overlong[2] = 19;  // payload 19 > 24 - 6
   std::string report;
-  EXPECT_EQ(CountDifferentPixels(Picture(640, 480), RenderMasked(640, 480, overlong), &report), 0)
+  EXPECT_EQ(CountDifferentPixels(clean640, RenderMasked(640, 480, overlong), &report), 0)
       << report;
-  TestPicture want = Picture(640, 480);
+  TestPicture want = clean640;
   PaintBlack(&want, {0, 0, 64, 48});
   PaintBlack(&want, {320, 240, 64, 48});
   EXPECT_EQ(CountDifferentPixels(want, RenderMasked(640, 480, MaskBlock({first, bad, last}, 4)),

@@ -27,8 +27,8 @@ struct TestPicture {
 TestPicture PatternPicture(int width, int height, int seed = 0);
 
 // The picture as a lossless JFIF JPEG whose Y, Cb and Cr samples are the
-// picture's red, green and blue bytes: predictor 1, the Huffman table of
-// T.81 K.3. With `gray`, one component: the red bytes.
+// picture's red, green and blue bytes. With `gray`, one component: the red
+// bytes.
 std::vector<uint8_t> EncodeLosslessJpeg(const TestPicture& picture, bool gray = false);
 
 // A top-down copy of a lent 32-bit picture (bottom-up when biHeight > 0).
