@@ -14,6 +14,7 @@
 #include "jpeg/decoder.h"
 #include "jpeg/frame_decode.h"
 #include "jpeg/streams.h"
+#include "primitives/processor_level.h"
 
 namespace {
 
@@ -524,6 +525,7 @@ int Run(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  vv::SelectProcessorLevel();  // the primitives the library would use here
   Options options;
   const int status = ParseArguments(argc, argv, &options);
   if (status != 0) return status;

@@ -13,6 +13,7 @@
 #include "image_files.h"
 #include "jpeg/encoder.h"
 #include "jpeg/streams.h"
+#include "primitives/processor_level.h"
 
 namespace {
 
@@ -56,6 +57,7 @@ std::vector<uint8_t> ToBgr(const vv::LoadedImage& image) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  vv::SelectProcessorLevel();  // the primitives the library would use here
   long quality = 75;
   const char* comment = nullptr;
   int arg = 1;
