@@ -208,41 +208,41 @@ TEST_F(Capture, ScreenCaptureCopiesTheVirtualScreen) {
   const TestPicture decoded = Decode(data, bytes);
   EXPECT_EQ(decoded.width, int(width));
   EXPECT_EQ(decoded.height, int(height));
-  int differ = 0;
-  for (int y = 0; y < 96; ++y) {
-    for (int x = 0; x < 203; ++x) {
-      differ += std::memcmp(viewer->captureBits + y * stride + x * 3, picture.At(x, y), 3) != 0;
-    }
-  }
-  EXPECT_EQ(differ, 0) << "the captured bitmap against the window's picture";
+  EXPECT_EQ(CompareWithScreen(viewer, 0, 0).count, 0) << "the captured bitmap against the screen";
 }
 
-// Placements against the screen edges: the capture is the window's part on
-// the screen, copied from x or y 0 when the window starts off the left or
-// top edge; a part under 10 pixels wide or high is not captured and leaves
-// the out-parameters alone. Catches a copy from the window's own negative
-// origin, a missing clamp and a minimum off by one.
-TEST_F(Capture, WindowIsClampedToTheScreen) {
+// One open capture of a window moved and resized between captures: each
+// capture is the window's part on the screen at that moment, copied from x
+// or y 0 when the window starts off the left or top edge; a part under 10
+// pixels wide or high is not captured and leaves the out-parameters alone.
+// Catches a bitmap kept at an earlier size, a copy from the window's own
+// negative origin, a missing clamp and a minimum off by one.
+TEST_F(Capture, WindowIsClampedToTheScreenAtEachCapture) {
   const int sw = GetSystemMetrics(SM_CXVIRTUALSCREEN), sh = GetSystemMetrics(SM_CYVIRTUALSCREEN);
   const struct {
     const char* name;
-    int x, y, width, height;  // expected size; 0: the capture fails
+    int x, y, windowWidth, windowHeight;
+    int width, height;  // expected capture size; 0: the capture fails
   } placements[] = {
-      {"inside", 100, 80, 203, 64},
-      {"off the left edge", -50, 80, 153, 64},
-      {"off the top left corner", -50, -30, 153, 34},
-      {"off the right edge", sw - 120, 80, 120, 64},
-      {"10 pixels visible at the left", -193, 80, 10, 64},
-      {"10 pixels visible at the bottom", 100, sh - 10, 203, 10},
-      {"9 pixels visible at the bottom", 100, sh - 9, 0, 0},
-      {"9 pixels visible at the right", sw - 9, 80, 0, 0},
+      {"inside", 100, 80, 203, 64, 203, 64},
+      {"resized", 100, 80, 101, 32, 101, 32},
+      {"resized in height only", 100, 80, 101, 12, 101, 12},
+      {"off the left edge", -50, 80, 203, 64, 153, 64},
+      {"off the top left corner", -50, -30, 203, 64, 153, 34},
+      {"off the right edge", sw - 120, 80, 203, 64, 120, 64},
+      {"10 pixels visible at the left", -193, 80, 203, 64, 10, 64},
+      {"10 pixels visible at the bottom", 100, sh - 10, 203, 64, 203, 10},
+      {"9 pixels visible at the bottom", 100, sh - 9, 203, 64, 0, 0},
+      {"9 pixels visible at the right", sw - 9, 80, 203, 64, 0, 0},
+      {"9 pixels high", 100, 80, 203, 9, 0, 0},
+      {"back inside", 100, 80, 37, 64, 37, 64},
   };
   const TestPicture picture = KnownPicture(203, 64);
   TestWindow window(100, 80, &picture);
+  Dll().ViewerOpenCapture2(viewer, window.handle(), 0, 0);
   for (const auto& p : placements) {
     SCOPED_TRACE(p.name);
-    ASSERT_TRUE(MoveAndShow(window.handle(), picture, p.x, p.y, 203, 64));
-    Dll().ViewerOpenCapture2(viewer, window.handle(), 0, 0);
+    ASSERT_TRUE(MoveAndShow(window.handle(), picture, p.x, p.y, p.windowWidth, p.windowHeight));
     uint32_t width = 5, height = 5, bytes = 5;
     uint8_t* data = nullptr;
     const int32_t result = Dll().ViewerCapture2(viewer, 90, &width, &height, &data, &bytes);
@@ -258,28 +258,8 @@ TEST_F(Capture, WindowIsClampedToTheScreen) {
     const TestPicture decoded = Decode(data, bytes);
     EXPECT_EQ(decoded.width, p.width);
     EXPECT_EQ(decoded.height, p.height);
+    EXPECT_EQ(viewer->captureStride, uint32_t(3 * p.width + 3) / 4 * 4);
     EXPECT_EQ(CompareWithScreen(viewer, std::max(p.x, 0), std::max(p.y, 0)).count, 0);
-  }
-}
-
-// A window resized between captures: each capture has the new size and the
-// bitmap the new row stride. Catches a bitmap kept at the size of the open.
-TEST_F(Capture, ResizeBetweenCapturesReportsTheNewSize) {
-  const TestPicture picture = KnownPicture(160, 48);
-  TestWindow window(40, 40, &picture);
-  Dll().ViewerOpenCapture2(viewer, window.handle(), 0, 0);
-  const struct { int width, height; } sizes[] = {{160, 48}, {101, 32}, {101, 32}, {37, 12}, {160, 48}};
-  for (const auto& size : sizes) {
-    SCOPED_TRACE(size.width);
-    ASSERT_TRUE(MoveAndShow(window.handle(), picture, 40, 40, size.width, size.height));
-    uint32_t width = 0, height = 0, bytes = 0;
-    uint8_t* data = nullptr;
-    ASSERT_EQ(Dll().ViewerCapture2(viewer, 90, &width, &height, &data, &bytes), 0);
-    EXPECT_EQ(width, uint32_t(size.width));
-    EXPECT_EQ(height, uint32_t(size.height));
-    EXPECT_EQ(Decode(data, bytes).width, size.width);
-    EXPECT_EQ(viewer->captureStride, uint32_t(3 * size.width + 3) / 4 * 4);
-    EXPECT_EQ(CompareWithScreen(viewer, 40, 40).count, 0);
   }
 }
 
@@ -304,19 +284,7 @@ TEST_F(Capture, FailingScreenCopyRecreatesTheBitmap) {
   EXPECT_EQ(CompareWithScreen(viewer, 40, 40).count, 0);
 }
 
-// A black 32 × 32 cursor with its hot spot in the centre: drawn without a
-// hot-spot shift it covers exactly the 32 × 32 pixels right of and below the
-// pointer.
-HCURSOR BlackSquareCursor() {
-  static const uint8_t andMask[32 * 4] = {}, xorMask[32 * 4] = {};
-  static const HCURSOR cursor =
-      CreateCursor(GetModuleHandleW(nullptr), 16, 16, 32, 32, andMask, xorMask);
-  return cursor;
-}
-
-HCURSOR SystemCursor(const wchar_t* id) { return LoadCursorW(nullptr, id); }
-
-// The picture window's cursor is set in WM_SETCURSOR by this subclass.
+// The picture window's cursor, set by a subclass of the window.
 HCURSOR windowCursor = nullptr;
 WNDPROC pictureProc = nullptr;
 LRESULT CALLBACK CursorProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -324,98 +292,73 @@ LRESULT CALLBACK CursorProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   return CallWindowProcW(pictureProc, window, message, wParam, lParam);
 }
 
-// Gives the window `cursor` and puts the pointer on its point (x, y).
-void PointAt(HWND window, HCURSOR cursor, int x, int y) {
-  windowCursor = cursor;
-  if (GetWindowLongPtrW(window, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(CursorProc)) {
-    pictureProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CursorProc)));
-  }
-  RECT rect;
-  GetWindowRect(window, &rect);
-  SetForegroundWindow(window);
-  SetCursorPos(rect.left + x, rect.top + y);
-  PumpMessages();
-}
-
-// The drawn cursor's top-left corner is the pointer: catches a hot-spot
-// shift (the square and the text beam would reach left of or above it).
-TEST_F(Capture, DrawnCursorChangesPixelsOnlyRightAndBelowThePointer) {
-  const struct {
-    const char* name;
-    HCURSOR cursor;
-    bool fillsItsSquare;
-  } cursors[] = {
-      {"black square, hot spot in the centre", BlackSquareCursor(), true},
-      {"arrow", SystemCursor(IDC_ARROW), false},
-      {"text beam", SystemCursor(IDC_IBEAM), false},
-  };
-  const int side = GetSystemMetrics(SM_CXCURSOR);
-  const TestPicture picture = KnownPicture(203, 96);
-  TestWindow window(100, 80, &picture);
-  for (const auto& c : cursors) {
-    SCOPED_TRACE(c.name);
-    PointAt(window.handle(), c.cursor, 60, 8);
-    ASSERT_TRUE(ScreenShows(picture, 100, 80));
-    Dll().ViewerOpenCapture2(viewer, window.handle(), 1, 0);
-    uint32_t width = 0, height = 0, bytes = 0;
-    uint8_t* data = nullptr;
-    ASSERT_EQ(Dll().ViewerCapture2(viewer, 90, &width, &height, &data, &bytes), 0);
-    ASSERT_EQ(viewer->cursorInfo.hCursor, c.cursor);
-    EXPECT_TRUE(Comments(data, bytes).empty()) << "drawing alone marks nothing";
-    const ChangedArea area = CompareWithScreen(viewer, 100, 80);
-    ASSERT_GT(area.count, 0);
-    EXPECT_GE(area.left, 60);
-    EXPECT_GE(area.top, 8);
-    EXPECT_LT(area.right, 60 + side);
-    EXPECT_LT(area.bottom, 8 + side);
-    if (c.fillsItsSquare) {
-      EXPECT_EQ(area.count, 32 * 32);
-      EXPECT_EQ(area.left, 60);
-      EXPECT_EQ(area.top, 8);
-    }
-  }
-}
-
-// The 8-byte cursor mark, one comment segment right after SOI and the
-// 18-byte APP0, ends in the showing cursor's number (1 for any cursor not
-// in the system set); no segment when the pointer is outside the window.
-// Catches a wrong number, a mark drawn into the picture, a mark for a
-// pointer elsewhere.
-TEST_F(Capture, CursorMarkNamesTheShowingCursor) {
+// The cursor drawn with its image's top-left corner at the pointer, and the
+// 8-byte mark (one comment segment right after SOI and the 18-byte APP0)
+// ending in the cursor's number, 1 for one outside the system set. Catches
+// a hot-spot shift (the black square, hot spot in its centre, and the text
+// beam would reach left of or above the pointer), a wrong number, a mark
+// that draws, and drawing or marking for a pointer outside the window.
+TEST_F(Capture, CursorIsDrawnAtThePointerAndMarked) {
+  static const uint8_t noBits[32 * 4] = {};
+  const HCURSOR square = CreateCursor(GetModuleHandleW(nullptr), 16, 16, 32, 32, noBits, noBits);
+  const HCURSOR beam = LoadCursorW(nullptr, IDC_IBEAM);
   const struct {
     const char* name;
     HCURSOR cursor;
     int x, y;       // pointer position relative to the window
-    uint8_t index;  // 0: no mark expected
+    bool draw;
+    uint8_t index;  // the mark's last byte; 0: no mark
   } cases[] = {
-      {"text beam", SystemCursor(IDC_IBEAM), 20, 20, 2},
-      {"wait", SystemCursor(IDC_WAIT), 20, 20, 14},
-      {"application cursor", BlackSquareCursor(), 20, 20, 1},
-      {"pointer left of the window", SystemCursor(IDC_IBEAM), -30, 20, 0},
-      {"pointer below the window", SystemCursor(IDC_IBEAM), 20, 120, 0},
+      {"black square", square, 60, 8, true, 1},
+      {"arrow", LoadCursorW(nullptr, IDC_ARROW), 60, 8, true, 1},
+      {"text beam", beam, 60, 8, true, 2},
+      {"text beam, marked only", beam, 20, 20, false, 2},
+      {"wait, marked only", LoadCursorW(nullptr, IDC_WAIT), 20, 20, false, 14},
+      {"pointer left of the window", square, -20, 20, true, 0},
+      {"pointer below the window", square, 20, 100, true, 0},
   };
+  const int side = GetSystemMetrics(SM_CXCURSOR);
   const TestPicture picture = KnownPicture(203, 96);
   TestWindow window(100, 80, &picture);
+  pictureProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(window.handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CursorProc)));
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    PointAt(window.handle(), c.cursor, c.x, c.y);
+    windowCursor = c.cursor;
+    SetCursorPos(100 + c.x, 80 + c.y);
+    PumpMessages();
     ASSERT_TRUE(ScreenShows(picture, 100, 80));
-    Dll().ViewerOpenCapture2(viewer, window.handle(), 0, 1);
+    Dll().ViewerOpenCapture2(viewer, window.handle(), c.draw, 1);
     uint32_t width = 0, height = 0, bytes = 0;
     uint8_t* data = nullptr;
     ASSERT_EQ(Dll().ViewerCapture2(viewer, 90, &width, &height, &data, &bytes), 0);
-    EXPECT_EQ(CompareWithScreen(viewer, 100, 80).count, 0) << "marking draws nothing";
+    const ChangedArea area = CompareWithScreen(viewer, 100, 80);
     const auto comments = Comments(data, bytes);
     if (c.index == 0) {
       EXPECT_TRUE(comments.empty());
+      EXPECT_EQ(area.count, 0);
       continue;
     }
+    ASSERT_EQ(viewer->cursorInfo.hCursor, c.cursor);
     ASSERT_EQ(comments.size(), 1u);
     EXPECT_EQ(comments[0], (std::vector<uint8_t>{0x0B, 0x0A, 0x0A, 0x0A, 0x00, 0x02, 0x00, c.index}));
     const uint8_t segmentStart[4] = {0xFF, 0xFE, 0x00, 0x0A};
     EXPECT_EQ(std::memcmp(data + 20, segmentStart, 4), 0);
+    if (!c.draw) {
+      EXPECT_EQ(area.count, 0) << "marking draws nothing";
+      continue;
+    }
+    EXPECT_GE(area.left, c.x);
+    EXPECT_GE(area.top, c.y);
+    EXPECT_LT(area.right, c.x + side);
+    EXPECT_LT(area.bottom, c.y + side);
+    if (c.cursor == square) {
+      EXPECT_EQ(area.count, 32 * 32);
+      EXPECT_EQ(area.left, c.x);
+      EXPECT_EQ(area.top, c.y);
+    }
   }
+  DestroyCursor(square);
 }
 
 // 10 × 10 pixels are 320 raw bytes, fewer than the JPEG's tables alone: the
@@ -458,14 +401,13 @@ size_t CommittedPrivateBytes() {
 // open capture or by a resize.
 TEST_F(Capture, RepeatedCyclesLeakNeitherGdiObjectsNorMemory) {
   const int baseline = CountGdiObjects();
-  HBRUSH brushes[10];
-  for (HBRUSH& brush : brushes) brush = CreateSolidBrush(RGB(1, 2, 3));
-  ASSERT_EQ(CountGdiObjects(), baseline + 10) << "the probe must see new objects";
-  for (HBRUSH brush : brushes) DeleteObject(brush);
+  const HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+  ASSERT_EQ(CountGdiObjects(), baseline + 1) << "the probe must see a new object";
+  DeleteObject(brush);
 
   const TestPicture picture = KnownPicture(64, 48);
   TestWindow window(100, 80, &picture);
-  PointAt(window.handle(), SystemCursor(IDC_IBEAM), 10, 10);
+  SetCursorPos(110, 90);  // drawn and marked too
   auto cycles = [&](int count) {
     for (int i = 0; i < count; ++i) {
       uint32_t width = 0, height = 0, bytes = 0;
