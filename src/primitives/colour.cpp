@@ -147,22 +147,6 @@ static_assert(InSaturateRange(0 + kCrR[0]) && InSaturateRange(255 + kCrR[255]) &
                   InSaturateRange(0 + ((kCbG[255] + kCrG[255]) >> 16)) &&
                   InSaturateRange(255 + ((kCbG[0] + kCrG[0]) >> 16)),
               "full-range results outside the saturation table");
-bool AnyNull(const uint8_t* const* planes, int count) {
-  for (int i = 0; i < count; ++i) {
-    if (planes[i] == nullptr) return true;
-  }
-  return false;
-}
-
-// Checks shared by the planar converters; steps only where the caller asks.
-int32_t CheckPlanar(const uint8_t* const* planes, int planeCount, const void* other,
-                    ImageSize size, bool checkSteps, int32_t step1, int32_t step2) {
-  if (planes == nullptr || other == nullptr || AnyNull(planes, planeCount)) return StatusNullPointer;
-  if (size.width < 1 || size.height < 1) return StatusSizeError;
-  if (checkSteps && (step1 < 1 || step2 < 1)) return StatusStepError;
-  return StatusOk;
-}
-
 // Byte offsets of the red and blue components in a pixel.
 struct RgbOrder {
   int red, blue;

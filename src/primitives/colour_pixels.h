@@ -1,6 +1,7 @@
-// The drive shared by the video-range converters of every level (internal
-// to the primitive layer): Y, Cb, Cr planes into 4-byte pixels, with the
-// per-pixel arithmetic passed in. Each level's file includes it and
+// The argument checks of the planar converters and the drive shared by the
+// video-range converters of every level (internal to the primitive layer):
+// Y, Cb, Cr planes into 4-byte pixels, with the per-pixel arithmetic passed
+// in. Each level's file includes it and
 // compiles it with its own instruction set.
 #pragma once
 #include <cstdint>
@@ -11,6 +12,23 @@
 
 namespace vv {
 namespace {
+
+inline bool AnyNull(const uint8_t* const* planes, int count) {
+  for (int i = 0; i < count; ++i) {
+    if (planes[i] == nullptr) return true;
+  }
+  return false;
+}
+
+// Checks shared by the planar converters of every level; steps only where
+// the caller asks.
+inline int32_t CheckPlanar(const uint8_t* const* planes, int planeCount, const void* other,
+                    ImageSize size, bool checkSteps, int32_t step1, int32_t step2) {
+  if (planes == nullptr || other == nullptr || AnyNull(planes, planeCount)) return StatusNullPointer;
+  if (size.width < 1 || size.height < 1) return StatusSizeError;
+  if (checkSteps && (step1 < 1 || step2 < 1)) return StatusStepError;
+  return StatusOk;
+}
 
 struct PixelRgb {
   uint8_t r, g, b;
@@ -60,8 +78,8 @@ inline void PixelChunk(const uint8_t* yIn, const uint8_t* cbIn, const uint8_t* c
 template <int RedShift, int BlueShift, typename Convert>
 int32_t PlanesToPixels(const uint8_t* const src[3], int32_t srcStep, uint8_t* dst, int32_t dstStep,
                        ImageSize size, uint8_t alpha, Convert convert) {
-  if (src == nullptr || dst == nullptr || !src[0] || !src[1] || !src[2]) return StatusNullPointer;
-  if (size.width < 1 || size.height < 1) return StatusSizeError;
+  const int32_t status = CheckPlanar(src, 3, dst, size, false, 0, 0);
+  if (status != StatusOk) return status;
   const uint8_t* yRow = src[0];
   const uint8_t* cbRow = src[1];
   const uint8_t* crRow = src[2];

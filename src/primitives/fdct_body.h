@@ -56,25 +56,18 @@ inline void Fdct8(const int32_t* x, int32_t out[8]) {
   const Sum rot35 = (c + d) * 3406;
   const Sum product5 = rot35 - c * 1130, product3 = rot35 - d * 5681;
 
-  if (kPass == Pass::kRows) {
-    out[0] = static_cast<int32_t>(plain0 << 3);
-    out[4] = static_cast<int32_t>(plain4 << 3);
-    out[1] = Descale(product1, 12);
-    out[2] = Descale(product2, 12);
-    out[3] = Descale(product3, 12);
-    out[5] = Descale(product5, 12);
-    out[6] = Descale(product6, 12);
-    out[7] = Descale(product7, 12);
-  } else {
-    out[0] = Descale(plain0, 6);
-    out[4] = Descale(plain4, 6);
-    out[1] = Descale(product1, 21);
-    out[2] = Descale(product2, 21);
-    out[3] = Descale(product3, 21);
-    out[5] = Descale(product5, 21);
-    out[6] = Descale(product6, 21);
-    out[7] = Descale(product7, 21);
-  }
+  // Rows: plain sums x 8, products (x + 2^11) >> 12; columns: plain sums
+  // (x + 32) >> 6, products (x + 2^20) >> 21.
+  constexpr bool kRowPass = kPass == Pass::kRows;
+  constexpr int kProductShift = kRowPass ? 12 : 21;
+  out[0] = kRowPass ? static_cast<int32_t>(plain0 << 3) : Descale(plain0, 6);
+  out[4] = kRowPass ? static_cast<int32_t>(plain4 << 3) : Descale(plain4, 6);
+  out[1] = Descale(product1, kProductShift);
+  out[2] = Descale(product2, kProductShift);
+  out[3] = Descale(product3, kProductShift);
+  out[5] = Descale(product5, kProductShift);
+  out[6] = Descale(product6, kProductShift);
+  out[7] = Descale(product7, kProductShift);
 }
 
 // saturate16(round-half-even(value * reciprocal / 2^15)). Adding just under
