@@ -1,8 +1,8 @@
 // The argument checks of the planar converters and the drive shared by the
 // video-range converters of every level (internal to the primitive layer):
 // Y, Cb, Cr planes into 4-byte pixels, with the per-pixel arithmetic passed
-// in. Each level's file includes it and
-// compiles it with its own instruction set.
+// in. Each level's file includes it and compiles it with its own
+// instruction set.
 #pragma once
 #include <cstdint>
 #include <cstring>
