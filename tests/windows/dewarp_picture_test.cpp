@@ -38,8 +38,7 @@ double SampleBilinear(const std::vector<uint8_t>& gray, int width, int height, d
          ay * ((1 - ax) * at(fx, fy + 1) + ax * at(fx + 1, fy + 1));
 }
 
-// A view drawn over one quad: its shader and constants.
-struct View {
+struct View {  // drawn over one quad
   DewarpShader shader;
   DewarpConstants constants;
 };
@@ -72,24 +71,6 @@ const std::vector<uint8_t>& FrameJpeg() {
   return jpeg;
 }
 
-struct Snapshot {
-  BITMAPINFOHEADER header{};
-  std::vector<uint8_t> pixels;
-};
-
-Snapshot TakeSnapshot(ViewerRecord* viewer) {
-  Snapshot shot;
-  BITMAPINFOHEADER* header = nullptr;
-  uint8_t* pixels = nullptr;
-  uint32_t bytes = 0;
-  Dll().ViewerLockSnapshot(viewer, &header, &pixels, &bytes, nullptr);
-  if (header == nullptr) return shot;
-  shot.header = *header;
-  shot.pixels.assign(pixels, pixels + bytes);
-  Dll().ViewerUnlockSnapshot(viewer);
-  return shot;
-}
-
 struct Mismatch {
   int compared = 0, failed = 0;
   double worst = 0;
@@ -97,10 +78,9 @@ struct Mismatch {
 };
 
 // The snapshot band against the views' reference; views[k] is drawn in quad k.
-Mismatch CompareWithReference(const Snapshot& shot, int backWidth, int backHeight, int top,
+Mismatch CompareWithReference(const uint8_t* pixels, int rows, int backWidth, int backHeight, int top,
                               const std::vector<View>& views) {
   Mismatch m;
-  const int rows = -shot.header.biHeight;
   const bool quads = views.size() == 4;
   const int qw = quads ? backWidth / 2 : backWidth, qh = quads ? backHeight / 2 : backHeight;
   for (int row = 0; row < rows; ++row) {
@@ -122,7 +102,7 @@ Mismatch CompareWithReference(const Snapshot& shot, int backWidth, int backHeigh
         hi = std::max(hi, value);
       }
       if (mixed) continue;
-      const uint8_t* p = &shot.pixels[(size_t(row) * backWidth + x) * 4];
+      const uint8_t* p = &pixels[(size_t(row) * backWidth + x) * 4];
       const double centre = (lo + hi) / 2;
       const double diff = std::abs(p[1] - centre) - (hi - lo) / 2;
       ++m.compared;
@@ -197,12 +177,17 @@ TEST(DewarpPicture, EachCompositionAndEffectMatchesTheReference) {
       if (pos.panStep != 0 || pos.tiltStep != 0 || pos.zoomStep != 0) {
         Dll().ViewerSetDewarpPosition(viewer, pos.panStep, pos.tiltStep, pos.zoomStep);
       }
-      const Snapshot shot = TakeSnapshot(viewer);
-      ASSERT_EQ(shot.header.biSize, sizeof(BITMAPINFOHEADER)) << "nothing lent";
-      EXPECT_EQ(shot.header.biWidth, backWidth);
-      EXPECT_EQ(shot.header.biHeight, -rows);
-      EXPECT_EQ(shot.header.biBitCount, 32);
-      ASSERT_EQ(shot.pixels.size(), size_t(backWidth) * rows * 4);
+      BITMAPINFOHEADER* header = nullptr;
+      uint8_t* lent = nullptr;
+      Dll().ViewerLockSnapshot(viewer, &header, &lent, &bytes, nullptr);
+      ASSERT_NE(header, nullptr);
+      const BITMAPINFOHEADER shot = *header;
+      const std::vector<uint8_t> snapshot(lent, lent + bytes);
+      Dll().ViewerUnlockSnapshot(viewer);
+      EXPECT_EQ(shot.biWidth, backWidth);
+      EXPECT_EQ(shot.biHeight, -rows);
+      EXPECT_EQ(shot.biBitCount, 32);
+      ASSERT_EQ(snapshot.size(), size_t(backWidth) * rows * 4);
 
       const double aspect = double(backWidth) / rows;
       std::vector<View> views;
@@ -223,7 +208,7 @@ TEST(DewarpPicture, EachCompositionAndEffectMatchesTheReference) {
                                                       : DewarpShader::kFloorPanorama;
         views.push_back({panorama, vv::PanoramaConstants(kFrameWidth, kFrameHeight, kProfile)});
       }
-      const Mismatch m = CompareWithReference(shot, backWidth, g.backBufferHeight, g.outputTop, views);
+      const Mismatch m = CompareWithReference(snapshot.data(), rows, backWidth, g.backBufferHeight, g.outputTop, views);
       EXPECT_GT(m.compared, backWidth * rows / 2);
       EXPECT_EQ(m.failed, 0) << "pan " << pos.pan << " tilt " << pos.tilt << " zoom " << pos.zoom
                              << ": worst " << m.worst << " at " << m.where;
