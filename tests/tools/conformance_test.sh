@@ -44,36 +44,31 @@ done
 printf '0: 0 63 0 0;\n1: 0 63 0 0;\n2: 0 63 0 0;\n' > noninterleaved.scans
 # Progressive with a separate DC scan per component, DC refined later.
 printf '0: 0 0 0 1;\n1: 0 0 0 0;\n2: 0 0 0 0;\n0: 1 63 0 0;\n2: 1 63 0 0;\n1: 1 63 0 0;\n0: 0 0 1 0;\n' > dc.scans
+# against_djpeg NAME FAMILY PSNR MAX_DIFF SOURCE CJPEG_ARGS...
+against_djpeg() {
+  local name="$1" family="$2" psnr="$3" diff="$4" src="$5" ext="${5##*.}"; shift 5
+  cjpeg "$@" "$src" > "$name.jpg"
+  djpeg "$name.jpg" > "$name.ref.$ext"
+  decode "$name.jpg" "$name.$ext" && measure "$family" "$name.$ext" "$name.ref.$ext" 255 "$psnr" "$diff"
+}
 for size in 1x1 17x9 637x479; do
   for sample in 2x2 2x1 1x2 1x1; do
     case $sample in 2x2) psnr=34 diff=-1 ;; 1x2) psnr=27 diff=-1 ;; 2x1) psnr=40 diff=-1 ;; 1x1) psnr=40 diff=3 ;; esac
     for q in 50 75 95; do
-      name="c${sample}_q${q}_$size"
-      cjpeg -quality $q -sample "$sample" "p$size.ppm" > "$name.jpg"
-      djpeg "$name.jpg" > "$name.ref.ppm"
-      decode "$name.jpg" "$name.ppm" && measure "cjpeg $sample" "$name.ppm" "$name.ref.ppm" 255 $psnr $diff
+      against_djpeg "c${sample}_q${q}_$size" "cjpeg $sample" $psnr $diff "p$size.ppm" -quality $q -sample "$sample"
     done
   done
-  cjpeg -quality 85 -optimize -grayscale "g$size.pgm" > "gray_$size.jpg"
-  djpeg "gray_$size.jpg" > "gray_$size.ref.pgm"
-  decode "gray_$size.jpg" "gray_$size.pgm" && measure "cjpeg gray" "gray_$size.pgm" "gray_$size.ref.pgm" 255 40 3
-  cjpeg -quality 85 -optimize -progressive "p$size.ppm" > "prog_$size.jpg"
-  djpeg "prog_$size.jpg" > "prog_$size.ref.ppm"
-  decode "prog_$size.jpg" "prog_$size.ppm" && measure "cjpeg progressive 2x2" "prog_$size.ppm" "prog_$size.ref.ppm" 255 34 -1
-  cjpeg -quality 85 -sample 2x1 -restart 1 "p$size.ppm" > "rst_$size.jpg"
-  djpeg "rst_$size.jpg" > "rst_$size.ref.ppm"
-  decode "rst_$size.jpg" "rst_$size.ppm" && measure "cjpeg restart 2x1" "rst_$size.ppm" "rst_$size.ref.ppm" 255 40 -1
-  cjpeg -quality 85 -sample 1x1 -scans noninterleaved.scans "p$size.ppm" > "scans_$size.jpg"
-  djpeg "scans_$size.jpg" > "scans_$size.ref.ppm"
-  decode "scans_$size.jpg" "scans_$size.ppm" && measure "cjpeg one scan per component" "scans_$size.ppm" "scans_$size.ref.ppm" 255 40 3
+  against_djpeg "gray_$size" "cjpeg gray" 40 3 "g$size.pgm" -quality 85 -optimize -grayscale
+  against_djpeg "prog_$size" "cjpeg progressive 2x2" 34 -1 "p$size.ppm" -quality 85 -optimize -progressive
+  against_djpeg "rst_$size" "cjpeg restart 2x1" 40 -1 "p$size.ppm" -quality 85 -sample 2x1 -restart 1
+  against_djpeg "scans_$size" "cjpeg one scan per component" 40 3 "p$size.ppm" -quality 85 -sample 1x1 \
+    -scans noninterleaved.scans
 done
 # Restarts inside progressive scans (EOB runs end at each marker).
 n=0
 for opts in "-progressive -restart 2B" "-scans dc.scans -restart 1B"; do
-  n=$((n + 1)) name="prst$n"
-  cjpeg -quality 90 -sample 1x1 $opts p637x479.ppm > "$name.jpg"
-  djpeg "$name.jpg" > "$name.ref.ppm"
-  decode "$name.jpg" "$name.ppm" && measure "cjpeg 1x1 $opts" "$name.ppm" "$name.ref.ppm" 255 40 4
+  n=$((n + 1))
+  against_djpeg "prst$n" "cjpeg 1x1 $opts" 40 4 p637x479.ppm -quality 90 -sample 1x1 $opts
 done
 
 # `jpeg`: lossless at 8, 12 and 16 bits, with whole-row restarts; 12-bit DCT.
