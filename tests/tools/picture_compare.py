@@ -1,17 +1,10 @@
 #!/usr/bin/env python3
-"""Compares a picture the player saved with an independent reference.
+"""picture_compare.py PICTURE.bmp FRAME.yuv WIDTH HEIGHT
 
-  picture_compare.py PICTURE.bmp FRAME.yuv WIDTH HEIGHT
-
-FRAME.yuv holds the frame's Y, Cb and Cr planes at 4:2:0 as ffmpeg's decoder
-wrote them. The reference is made here from first principles: chroma brought
-to full size with the triangle filter of T.81 decoders (3/4 of the nearer
-sample, 1/4 of the farther, in each direction), then ITU-R BT.601
-studio-range conversion (luma 16..235) with its published coefficients, as
-the viewer shows pictures. The BMP may be smaller than the frame (the window
-was stretched): the reference is then sampled at the pixel under each
-pixel's centre, as a stretch in COLORONCOLOR mode does. Prints "mae M psnr P stddev S" over the
-blue, green and red samples.
+Compares a saved picture with ffmpeg's 4:2:0 planes of the frame, upsampled
+with the triangle filter (3/4 near, 1/4 far) and converted with BT.601
+studio-range coefficients; a smaller BMP is compared with the pixel under
+each pixel's centre. Prints "mae M psnr P stddev S".
 """
 import math
 import struct
@@ -87,11 +80,10 @@ def main(argv):
                 squares += d * d
                 values.append(got[k])
                 count += 1
-    mae = total / count
     psnr = 99.0 if squares == 0 else 10 * math.log10(255.0 ** 2 * count / squares)
     mean = sum(values) / count
     stddev = math.sqrt(sum((v - mean) ** 2 for v in values) / count)
-    print("mae %.3f psnr %.2f stddev %.1f" % (mae, psnr, stddev))
+    print("mae %.3f psnr %.2f stddev %.1f" % (total / count, psnr, stddev))
 
 
 if __name__ == "__main__":

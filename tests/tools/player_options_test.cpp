@@ -1,7 +1,4 @@
-// The player's command line, and the mask block it sends: bytes written out
-// by hand from the block's layout (version, reserved byte, little-endian
-// payload length, 18-byte records of kind, level and four little-endian
-// 32-bit values in 1/100000 of the frame).
+// The player's command line, and the mask block bytes written out by hand.
 #include "player_options.h"
 
 #include <gtest/gtest.h>
@@ -41,8 +38,6 @@ TEST(PlayerOptions, RefusesMalformedCommandLines) {
   }
 }
 
-// The words map to the values of the renderer's set-up exports: effect 1
-// wall, 2 ceiling, 3 floor; composition 1 single, 2 panorama, 4 quad.
 TEST(PlayerOptions, DewarpOptionsGiveTheRendererValues) {
   struct Case {
     std::vector<const char*> args;

@@ -1,7 +1,5 @@
-// The shader assembler's line-numbered refusals of bad sources, and damaged
-// sources. Its encodings are read by the token-stream emulator of
-// shader_program_test.cpp and by Direct3D itself in the Windows picture
-// tests, where D3DX also finds the constants by name.
+// The shader assembler's refusals; its encodings are read by the emulator
+// and by Direct3D in the Windows picture tests.
 #include "shader_assembler.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,5 @@
-// A reader of Direct3D 9 pixel-shader token streams that runs them on the
-// CPU in single precision, for the subset of ps_2_x the dewarp shaders use.
-// It decodes the tokens from the byte-code format itself, so it checks the
-// assembler's encodings as well as the shaders' arithmetic.
+// Runs Direct3D 9 pixel-shader token streams (the ps_2_x subset the dewarp
+// shaders use) on the CPU in single precision, decoding the tokens itself.
 #pragma once
 
 #include <cstdint>
@@ -20,12 +18,9 @@ struct ShaderRun {
   float sincosWorst;  // largest |angle| handed to sincos
 };
 
-// Runs `tokens` for one pixel whose texture coordinate set 0 is (u, v), with
-// float constant registers `constants` (32 of them; def overrides) and the
-// texture behind sampler 0. Returns false with *error set when the stream is
-// malformed, uses an instruction or register outside the subset, reads a
-// temporary component before writing it, reads an undeclared input or
-// sampler, or never writes oC0; *run is then unspecified.
+// One pixel at texture coordinate (u, v) with 32 constant registers (def
+// overrides). False with *error for a malformed stream, anything outside the
+// subset, a read before write or of an undeclared register, or no oC0.
 bool RunPixelShader(const std::vector<uint32_t>& tokens, const float constants[32][4], float u,
                     float v, const ShaderSampler& sampler, ShaderRun* run, std::string* error);
 

@@ -1,9 +1,6 @@
-// The assembled dewarp shaders, run on the CPU by the token-stream emulator,
-// against the exact-trigonometry reference: every output point of a grid,
-// for views of the three mountings and the panoramas, lands where the
-// reference puts it, black exactly where the reference says. Catches shader
-// constants and arithmetic wrong by a tenth of a pixel, finer than the
-// pictures read back under Wine can show.
+// The assembled dewarp shaders run by the CPU emulator against the exact
+// reference on a grid of points: catches constants and arithmetic wrong by a
+// tenth of a pixel, finer than pictures read back under Wine show.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -29,8 +26,7 @@ std::vector<uint32_t> AssembleFile(const char* name) {
   return tokens;
 }
 
-// A 640x480 frame whose lens has a cubic term that matters, the circle
-// centred at (centreX, centreY); views of aspect 4:3.
+// A 640x480 frame, a lens with a cubic term, views of aspect 4:3.
 const double kProfile[3] = {-0.03, 0, 0.32};
 DewarpConstants Lens(double centreX = 320, double centreY = 240) {
   DewarpConstants k = PanoramaConstants(640, 480, kProfile);
@@ -86,8 +82,7 @@ TEST(ShaderProgram, EmulatedShadersFollowTheReference) {
                          "wall_panorama.psa"};
   std::vector<uint32_t> programs[4];
   for (int i = 0; i < 4; ++i) programs[i] = AssembleFile(files[i]);
-  // The texture answers with the coordinate it was asked for; alpha tells
-  // a sample (0.5) from the shaders' black (1).
+  // The texture answers with its coordinate; alpha 0.5 tells it from black (1).
   ShaderSampler sampler = [](float s, float t, float rgba[4]) {
     rgba[0] = s, rgba[1] = t, rgba[2] = 0, rgba[3] = 0.5f;
   };
@@ -127,18 +122,15 @@ TEST(ShaderProgram, EmulatedShadersFollowTheReference) {
       }
     }
     EXPECT_EQ(mismatches, 0);
-    // 1e-4 radians of the polynomial arctangent and arccosine, times about
-    // 160 pixels a radian, is well under a tenth of a pixel.
-    EXPECT_LT(worst, 0.05);
+    EXPECT_LT(worst, 0.05);  // polynomial arctangent: 1e-4 rad x 160 pixels
     if (c.shader == DewarpShader::kWallPanorama) {
       EXPECT_EQ(blacks, 0);
     }
   }
 }
 
-// The view centre shows the circle's centre exactly, so moving that centre
-// onto the frame's edges finds the exact bounds: x = W and y = H are black,
-// x = 0 and y = 0 are not.
+// The view centre shows the circle's centre: on the frame's edges, x = W and
+// y = H are black, x = 0 and y = 0 are not.
 TEST(ShaderProgram, FrameBoundsAreHalfOpen) {
   struct Case {
     float centreX, centreY;

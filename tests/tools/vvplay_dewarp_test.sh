@@ -1,14 +1,8 @@
 #!/bin/bash
-# vvplay with fisheye dewarp, end to end under Wine. The clip is made by
-# ffmpeg: its test pattern with a grid, taken as an equirectangular picture
-# of the sphere and turned by the v360 filter into an equidistant 180-degree
-# fisheye circle looking down (a ceiling camera; the player's default lens).
-# The reference for each perspective view is rendered by v360 straight from
-# the equirectangular picture (flat output, 60 degrees square, pitch -30 =
-# the ceiling's default tilt, yaw = the view's pan), so it shares nothing
-# with the library's lens model or shaders.
-#   vvplay_dewarp_test.sh BIN_DIR   (BIN_DIR holds vvplay.exe and VideoViewer.dll)
-# Inside ctest it joins the Wine session of the run (VV_WINE_STATE).
+# vvplay dewarp under Wine: ffmpeg's v360 turns an equirectangular scene into
+# a 180-degree ceiling fisheye clip, and renders each perspective view's
+# reference straight from the scene (60 degrees, pitch -30, yaw = pan).
+#   vvplay_dewarp_test.sh BIN_DIR   (holds vvplay.exe and VideoViewer.dll)
 set -u
 bin="$(cd "${1:?directory of vvplay.exe}" && pwd)"
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -25,14 +19,12 @@ ffmpeg -v error -f lavfi -i "$scene" -frames:v $frames \
 python3 "$root/scripts/mjpeg_tool.py" strip made.mjpeg fisheye.mjpeg || exit 1
 ffmpeg -v error -i fisheye.mjpeg -vf "select=eq(n\,$((frames - 1)))" -frames:v 1 raw.png || exit 1
 
-# view NAME YAW SIZE: the last frame's perspective view at pan YAW, SIZE square.
 view() {
   ffmpeg -v error -f lavfi -i "$scene" -frames:v $frames \
     -vf "v360=input=e:output=flat:h_fov=60:v_fov=60:yaw=$2:pitch=-30:w=$3:h=$3" -update 1 "$1" ||
     fail "cannot render the reference $1"
 }
 
-# play ARGS...: runs vvplay on the clip, output in out.txt; status 0 wanted.
 play() {
   "$root/scripts/wine-run.sh" "$bin/vvplay.exe" fisheye.mjpeg --frames $frames --fps 0 "$@" \
     >out.txt 2>err.txt || fail "vvplay $* exited $?: $(tr '\n' ' ' < out.txt)"
@@ -40,10 +32,8 @@ play() {
 
 expect_line() { grep -qF "$1" out.txt || fail "vvplay output lacks '$1': $(tr '\n' ' ' < out.txt)"; }
 
-# mae A B: mean absolute difference of two pictures of one size, 0..1.
 mae() { compare -metric MAE "$1" "$2" null: 2>&1 | sed -n 's/.*(\(.*\)).*/\1/p'; }
 
-# close A B LIMIT: A and B differ by at most LIMIT; far A B LIMIT: by more.
 close() {
   local d; d="$(mae "$1" "$2")"
   echo "$1 against $2: mae $d"
@@ -54,16 +44,13 @@ far() {
   awk -v d="$d" -v l="$3" 'BEGIN { exit !(d != "" && d > l) }' || fail "$1 looks like $2 (mae $d)"
 }
 
-# not_blank PICTURE: the picture has structure (grey-level spread over 0.1).
 not_blank() {
   local s; s="$(convert "$1" -colorspace gray -format '%[fx:standard_deviation]' info:)"
   awk -v s="$s" 'BEGIN { exit !(s > 0.1) }' || fail "$1 is blank (stddev $s)"
 }
 
-# Quad view: the back buffer is twice the requested width, which the player
-# makes half the client width, so 400x400 for a 400-pixel-wide window; the
-# quarters show pans -45, 45, 135 and 225 (top left, top right, bottom left,
-# bottom right). The screenshot is that picture stretched over the window.
+# Quad view, 400x400 for a 400-wide window: pans -45, 45, 135, 225 in reading
+# order; the screenshot is it stretched over the window.
 play --dewarp ceiling --composition quad --size 400x240 --snapshot quad.bmp --screenshot shown.bmp
 expect_line "snapshot: quad.bmp (400x400, frame $frames)"
 expect_line "screenshot: shown.bmp (400x240)"
@@ -83,14 +70,12 @@ close shown.bmp quad-stretched.png 0.06
 convert quad.png -resize '480x480!' quad-as-frame.png
 far quad-as-frame.png raw.png 0.15
 
-# Single view: the window's width, the frame's shape (square here), pan 0.
 play --dewarp ceiling --size 320x200 --snapshot single.bmp
 expect_line "snapshot: single.bmp (320x320, frame $frames)"
 view pan0.png 0 320
 close single.bmp pan0.png 0.07
 not_blank single.bmp
 
-# Panorama: two stacked 180-degree bands, twice the requested width.
 play --dewarp ceiling --composition panorama --size 400x300 --snapshot panorama.bmp
 expect_line "snapshot: panorama.bmp (400x400, frame $frames)"
 not_blank panorama.bmp

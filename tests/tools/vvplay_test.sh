@@ -1,12 +1,7 @@
 #!/bin/bash
-# vvplay end to end under Wine, on clips made by ffmpeg from its test
-# pattern and reshaped as cameras send them (no DHT segments; AVI; HTTP
-# multipart). What the window shows, read back through its device context,
-# and what the snapshot lends are compared with the frame decoded
-# independently (ffmpeg's decoder to Y'CbCr planes, converted by
-# picture_compare.py).
-#   vvplay_test.sh BIN_DIR   (BIN_DIR holds vvplay.exe and VideoViewer.dll)
-# Inside ctest it joins the Wine session of the run (VV_WINE_STATE).
+# vvplay under Wine on ffmpeg clips reshaped as cameras send them (no DHT;
+# AVI; multipart): window and snapshot against ffmpeg's decoding of the frame.
+#   vvplay_test.sh BIN_DIR   (holds vvplay.exe and VideoViewer.dll)
 set -u
 bin="$(cd "${1:?directory of vvplay.exe}" && pwd)"
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -15,24 +10,19 @@ root="$(cd "$here/../.." && pwd)"
 require_tools ffmpeg python3
 start_work
 
-# 12 frames of 320x240 at 4:2:0 with the standard Huffman tables, so that
-# dropping the DHT segments leaves the same pictures.
 ffmpeg -v error -f lavfi -i testsrc2=size=320x240:rate=25 -frames:v 12 -c:v mjpeg \
   -huffman default -q:v 3 -f mjpeg made.mjpeg || exit 1
 python3 "$root/scripts/mjpeg_tool.py" strip made.mjpeg clip.mjpeg || exit 1
 ffmpeg -v error -f mjpeg -framerate 25 -i clip.mjpeg -c:v copy -r 25 clip.avi || exit 1
 python3 "$root/scripts/mjpeg_tool.py" multipart clip.mjpeg clip.mjpg || exit 1
-# The decoder refuses an image without a frame header: one bad frame.
 { head -c "$(stat -c %s clip.mjpeg)" clip.mjpeg; printf '\377\330\377\331'; } > damaged.mjpeg
 printf 'no pictures in here\n' > garbage.bin
 
-# reference INDEX: frame INDEX of the clip as Y'CbCr planes in ref-INDEX.yuv.
 reference() {
   python3 "$root/scripts/mjpeg_tool.py" frame clip.mjpeg "$1" "ref-$1.jpg" &&
     ffmpeg -v error -i "ref-$1.jpg" -f rawvideo -pix_fmt yuvj420p "ref-$1.yuv"
 }
 
-# play EXPECTED_STATUS ARGS...: runs vvplay, output in out.txt.
 play() {
   local want="$1"; shift
   "$root/scripts/wine-run.sh" "$bin/vvplay.exe" "$@" >out.txt 2>err.txt
@@ -42,8 +32,7 @@ play() {
 
 expect_line() { grep -qF "$1" out.txt || fail "vvplay output lacks '$1': $(tr '\n' ' ' < out.txt)"; }
 
-# matches PICTURE.bmp INDEX MAX_MAE MIN_PSNR: the picture shows frame INDEX
-# and is not blank.
+# matches PICTURE.bmp INDEX MAX_MAE MIN_PSNR (and not blank)
 matches() {
   local result
   result="$(python3 "$here/picture_compare.py" "$1" "ref-$2.yuv" 320 240)" ||
@@ -56,9 +45,6 @@ matches() {
 
 reference 11 && reference 2 || exit 1
 
-# At the frame's own size the window shows the decoded picture pixel for
-# pixel; the viewer and the reference differ only in IDCT rounding and in
-# the chroma filter at MCU-row edges.
 play 0 clip.avi --frames 12 --stats --screenshot shot.bmp --snapshot snap.bmp
 expect_line "source: clip.avi, AVI, 12 frames, 320x240, playing at 25 fps"
 expect_line "frames decoded 12, failed 0"
@@ -67,23 +53,19 @@ expect_line "screenshot: shot.bmp (320x240)"
 matches shot.bmp 11 0.5 40
 matches snap.bmp 11 0.5 40
 
-# Stretched to 200x150, DrawDib in COLORONCOLOR mode drops rows and columns;
-# which ones may differ by one from the reference's centre sample, which
-# shows only on the test pattern's sharp edges: a low mean error with peaks
-# (another frame of the clip gives a mean error near 10, a flipped picture 16).
+# Stretched: dropped rows and columns may be off by one (another frame: mae ~10).
 play 0 clip.mjpg --frames 12 --fps 0 --size 200x150 --screenshot stretched.bmp
 expect_line "source: clip.mjpg, multipart, 12 frames"
 expect_line "screenshot: stretched.bmp (200x150)"
 matches stretched.bmp 11 3 22
 
-# Looping the source: frame 15 is the clip's frame 2 again.
+# Looping: frame 15 is frame 2 again; a damaged frame is counted.
 play 0 clip.mjpeg --frames 15 --fps 0 --stats --snapshot loop.bmp
 expect_line "source: clip.mjpeg, JPEG sequence, 12 frames"
 expect_line "frames decoded 15, failed 0"
 expect_line "snapshot: loop.bmp (320x240, frame 15)"
 matches loop.bmp 2 0.5 40
 
-# A damaged last frame: counted, and no picture is left to lend.
 play 1 damaged.mjpeg --frames 13 --fps 0 --stats --snapshot none.bmp
 expect_line "frames decoded 12, failed 1"
 expect_line "snapshot FAILED"

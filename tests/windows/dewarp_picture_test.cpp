@@ -1,17 +1,10 @@
-// Dewarped pictures through the real DLL on Direct3D 9 under Wine: a
-// synthetic frame is rendered in each composition and mounting effect, at
-// the default and at moved positions, and the read-back snapshot is compared
-// with the CPU reference of the mappings, sampled bilinearly from the same
-// frame. Catches wrong shader arithmetic and constants, wrong view constants
-// and position steps, and a snapshot of the wrong size or band.
-//
-// Tolerance: each pixel may differ from the reference by 2 gray levels plus
-// the variation of the reference within half an output pixel. The 2 levels
-// cover the texture unit's 8-bit filter weights and rounding; the
-// half-pixel allowance covers where exactly the rasteriser puts the pixel
-// centre on a quad and the shaders' polynomial arctangent and arccosine
-// (about 1e-4 rad, well under half a pixel at these sizes). Pixels whose
-// neighbourhood crosses the black border of the frame are not compared.
+// Dewarped pictures through the real DLL on Direct3D 9 under Wine against
+// the CPU reference of the mappings, in each composition and effect, at the
+// default and moved positions. Catches wrong shader constants, view
+// constants, position steps, and a snapshot of the wrong size or band.
+// A pixel may differ by 2 levels (8-bit filter weights) plus the reference's
+// spread within half a pixel (rasteriser centre, polynomial arctangent);
+// pixels whose neighbourhood crosses the frame's black border are skipped.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -31,8 +24,7 @@ namespace {
 using vv::DewarpConstants;
 using vv::DewarpShader;
 
-// Bilinear sample of a gray frame the way the texture unit samples it
-// (texel centres at +0.5, wrap addressing).
+// Bilinear sample as the texture unit takes it (texel centres at +0.5, wrap).
 double SampleBilinear(const std::vector<uint8_t>& gray, int width, int height, double x, double y) {
   const double tx = x - 0.5, ty = y - 0.5;
   const double fx = std::floor(tx), fy = std::floor(ty);
@@ -46,8 +38,7 @@ double SampleBilinear(const std::vector<uint8_t>& gray, int width, int height, d
          ay * ((1 - ax) * at(fx, fy + 1) + ax * at(fx + 1, fy + 1));
 }
 
-// A view drawn over one quad: its shader and constants.
-struct View {
+struct View {  // drawn over one quad
   DewarpShader shader;
   DewarpConstants constants;
 };
@@ -57,9 +48,7 @@ constexpr int kFrameHeight = 288;
 const double kProfile[3] = {-0.02, 0.03, 0.33};
 const float kProfileF[3] = {-0.02f, 0.03f, 0.33f};
 
-// A smooth, asymmetric gray frame (a view that samples the wrong place,
-// mirrored or rotated, shows up as large differences), and the same as a
-// lossless JPEG which decodes to exactly it.
+// A smooth, asymmetric gray frame (a mirrored or rotated view shows), and as a lossless JPEG.
 const std::vector<uint8_t>& Frame() {
   static const std::vector<uint8_t> frame = [] {
     std::vector<uint8_t> gray;
@@ -82,39 +71,16 @@ const std::vector<uint8_t>& FrameJpeg() {
   return jpeg;
 }
 
-struct Snapshot {
-  BITMAPINFOHEADER header{};
-  std::vector<uint8_t> pixels;
-  bool lent = false;
-};
-
-Snapshot TakeSnapshot(ViewerRecord* viewer) {
-  Snapshot shot;
-  BITMAPINFOHEADER* header = nullptr;
-  uint8_t* pixels = nullptr;
-  uint32_t bytes = 0;
-  uint64_t tag = 0;
-  Dll().ViewerLockSnapshot(viewer, &header, &pixels, &bytes, &tag);
-  if (header == nullptr) return shot;
-  shot.lent = true;
-  shot.header = *header;
-  shot.pixels.assign(pixels, pixels + bytes);
-  Dll().ViewerUnlockSnapshot(viewer);
-  return shot;
-}
-
 struct Mismatch {
   int compared = 0, failed = 0;
   double worst = 0;
   std::string where;
 };
 
-// Compares a snapshot of the back buffer band with the views' reference.
-// views[k] is drawn in quad k: one quad for compositions 1 and 2, four for 4.
-Mismatch CompareWithReference(const Snapshot& shot, int backWidth, int backHeight, int top,
+// The snapshot band against the views' reference; views[k] is drawn in quad k.
+Mismatch CompareWithReference(const uint8_t* pixels, int rows, int backWidth, int backHeight, int top,
                               const std::vector<View>& views) {
   Mismatch m;
-  const int rows = -shot.header.biHeight;
   const bool quads = views.size() == 4;
   const int qw = quads ? backWidth / 2 : backWidth, qh = quads ? backHeight / 2 : backHeight;
   for (int row = 0; row < rows; ++row) {
@@ -136,7 +102,7 @@ Mismatch CompareWithReference(const Snapshot& shot, int backWidth, int backHeigh
         hi = std::max(hi, value);
       }
       if (mixed) continue;
-      const uint8_t* p = &shot.pixels[(size_t(row) * backWidth + x) * 4];
+      const uint8_t* p = &pixels[(size_t(row) * backWidth + x) * 4];
       const double centre = (lo + hi) / 2;
       const double diff = std::abs(p[1] - centre) - (hi - lo) / 2;
       ++m.compared;
@@ -165,8 +131,7 @@ struct RenderCase {
 };
 
 const std::vector<RenderCase>& Cases() {
-  // From each default: pan +40, tilt +15 (limited), zoom to 20; then out
-  // past 50 into the blend (z = 1), then half-way to the overview (z = 0.5).
+  // Pan +40, tilt +15 (limited), zoom 20; then into the blend (1), then 0.5.
   auto moves = [](double tilt0, double tiltMin, double tiltMax) {
     const double tilt1 = std::clamp(tilt0 + 15, tiltMin, tiltMax);
     return std::vector<Position>{{0, 0, 0, 0, tilt0, 30},
@@ -203,23 +168,26 @@ TEST(DewarpPicture, EachCompositionAndEffectMatchesTheReference) {
     ASSERT_NE(pixels, nullptr);
     ASSERT_EQ(viewer->dewarpRenderer->state, 1);
 
-    // The geometry itself is checked in dewarp_position_test.cpp.
     const vv::OutputGeometry g = vv::ComputeOutputGeometry(c.composition, c.effect, c.aspectMode,
                                                            c.width, kFrameWidth, kFrameHeight);
-    const int backWidth = g.backBufferWidth, backHeight = g.backBufferHeight;
-    const int rows = g.outputHeight, top = g.outputTop;
+    const int backWidth = g.backBufferWidth, rows = g.outputHeight;
     std::vector<Position> positions = c.positions;
     if (positions.empty()) positions.push_back({0, 0, 0, 0, 0, 0});  // panoramas: no position
     for (const Position& pos : positions) {
       if (pos.panStep != 0 || pos.tiltStep != 0 || pos.zoomStep != 0) {
         Dll().ViewerSetDewarpPosition(viewer, pos.panStep, pos.tiltStep, pos.zoomStep);
       }
-      const Snapshot shot = TakeSnapshot(viewer);
-      ASSERT_TRUE(shot.lent);
-      EXPECT_EQ(shot.header.biWidth, backWidth);
-      EXPECT_EQ(shot.header.biHeight, -rows);
-      EXPECT_EQ(shot.header.biBitCount, 32);
-      ASSERT_EQ(shot.pixels.size(), size_t(backWidth) * rows * 4);
+      BITMAPINFOHEADER* header = nullptr;
+      uint8_t* lent = nullptr;
+      Dll().ViewerLockSnapshot(viewer, &header, &lent, &bytes, nullptr);
+      ASSERT_NE(header, nullptr);
+      const BITMAPINFOHEADER shot = *header;
+      const std::vector<uint8_t> snapshot(lent, lent + bytes);
+      Dll().ViewerUnlockSnapshot(viewer);
+      EXPECT_EQ(shot.biWidth, backWidth);
+      EXPECT_EQ(shot.biHeight, -rows);
+      EXPECT_EQ(shot.biBitCount, 32);
+      ASSERT_EQ(snapshot.size(), size_t(backWidth) * rows * 4);
 
       const double aspect = double(backWidth) / rows;
       std::vector<View> views;
@@ -240,7 +208,7 @@ TEST(DewarpPicture, EachCompositionAndEffectMatchesTheReference) {
                                                       : DewarpShader::kFloorPanorama;
         views.push_back({panorama, vv::PanoramaConstants(kFrameWidth, kFrameHeight, kProfile)});
       }
-      const Mismatch m = CompareWithReference(shot, backWidth, backHeight, top, views);
+      const Mismatch m = CompareWithReference(snapshot.data(), rows, backWidth, g.backBufferHeight, g.outputTop, views);
       EXPECT_GT(m.compared, backWidth * rows / 2);
       EXPECT_EQ(m.failed, 0) << "pan " << pos.pan << " tilt " << pos.tilt << " zoom " << pos.zoom
                              << ": worst " << m.worst << " at " << m.where;

@@ -1,7 +1,6 @@
-// The dewarp presenter's life through the real DLL on Direct3D 9 under
-// Wine: when it presents and repaints, that detach and close release every
-// Direct3D object (counted with the objects' own reference counts) so that
-// the viewer draws through DrawDib again, and set-ups that cannot work.
+// The dewarp presenter through the real DLL on Direct3D 9 under Wine: when
+// it presents, that detach and close release every Direct3D object, and
+// set-ups that cannot work.
 #include <gtest/gtest.h>
 
 #include <d3dx9shader.h>
@@ -28,14 +27,10 @@ void RenderSample(ViewerRecord* viewer, uint64_t tag = 1) {
                                 &height);
 }
 
-// A viewer on its own window with a renderer attached and described, before
-// its first frame.
-class DewarpViewer {
- public:
-  explicit DewarpViewer(bool presentIntoWindow = true, uint32_t composition = 1)
-      : window_(160, 120) {
-    viewer = Dll().CreateViewer();
-    Dll().ViewerOpen(viewer, window_.handle());
+// A viewer on its own window with a renderer attached, before its first frame.
+struct DewarpViewer {
+  explicit DewarpViewer(bool presentIntoWindow = true, uint32_t composition = 1) {
+    Dll().ViewerOpen(viewer, window.handle());
     Attach(presentIntoWindow, composition);
   }
   ~DewarpViewer() {
@@ -43,15 +38,12 @@ class DewarpViewer {
     Dll().DisposeViewer(viewer);
   }
   void Attach(bool presentIntoWindow = true, uint32_t composition = 1) {
-    Dll().ViewerAttachDewarpRenderer(viewer, presentIntoWindow ? window_.handle() : nullptr);
+    Dll().ViewerAttachDewarpRenderer(viewer, presentIntoWindow ? window.handle() : nullptr);
     Dll().ViewerSetupDewarpEffect(viewer, kProfile, 2, 64);
     Dll().ViewerSetupDewarpComposition(viewer, composition);
   }
-  HWND window() const { return window_.handle(); }
-  ViewerRecord* viewer = nullptr;
-
- private:
-  TestWindow window_;
+  TestWindow window{160, 120};
+  ViewerRecord* viewer = Dll().CreateViewer();
 };
 
 TEST(DewarpPresenter, PresentsAndRepaintsOnlyWithAWindowAfterTheFirstFrame) {
@@ -85,10 +77,8 @@ TEST(DewarpPresenter, DetachAndCloseReleaseEveryDirect3DObject) {
     RenderSample(v.viewer);
     ASSERT_NE(v.viewer->dewarpRenderer, nullptr);
     ASSERT_EQ(v.viewer->dewarpRenderer->state, 1);
-    // Textures, buffers and shaders hold the device, the device holds
-    // Direct3D: a leak of one of them keeps those two alive. The D3DX
-    // constant tables hold nothing and are counted themselves. Released in
-    // this order, each must then go.
+    // Every texture, buffer and shader holds the device, which holds Direct3D;
+    // the constant tables hold nothing. Released in this order, each must go.
     const vv::DewarpRenderer& r = *v.viewer->dewarpRenderer;
     std::vector<IUnknown*> held;
     for (const vv::DewarpView* view : {r.singleView, r.activePanorama, r.quadViews[0], r.quadViews[3]}) {
@@ -120,8 +110,7 @@ TEST(DewarpPresenter, AfterDetachTheViewerDrawsThroughDrawDibAgain) {
   Dll().ViewerRenderMJPEGSampleDec2(v.viewer, Sample().data(), uint32_t(Sample().size()), 0, 2,
                                     &width, &height, &pixels, &bytes);
   ASSERT_NE(pixels, nullptr);
-  // The window's pixels: DrawDib's picture, pixel for pixel.
-  const std::vector<uint8_t> shown = ReadClient(v.window(), 16, 16);
+  const std::vector<uint8_t> shown = ReadClient(v.window.handle(), 16, 16);
   int differing = 0;
   for (int y = 0; y < 16; ++y) {
     for (int x = 0; x < 16; ++x) {
@@ -131,39 +120,26 @@ TEST(DewarpPresenter, AfterDetachTheViewerDrawsThroughDrawDibAgain) {
   EXPECT_EQ(differing, 0);
 }
 
+// A 4:3 band of 48 rows over a 21-row back buffer, and no set-up at all
+// (width 0, effect 0, zero lens): a copy the header cannot describe is refused.
 TEST(DewarpPresenter, OddSetUpsNeverLendMoreThanTheHeaderDescribes) {
-  struct Case {
-    const char* name;
-    bool describe;  // call the set-up export before the first frame
-    int32_t width, aspectMode;
-    int frameWidth, frameHeight;
-    bool lent;
-  };
-  const Case cases[] = {
-      {"4:3 band of 48 rows over a 21-row back buffer", true, 64, 1, 48, 16, false},
-      {"no set-up: width 0, effect 0, zero lens", false, 0, 0, 48, 16, false},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    TestWindow window(160, 120);
-    ViewerRecord* viewer = Dll().CreateViewer();
-    Dll().ViewerOpen(viewer, window.handle());
-    Dll().ViewerAttachDewarpRenderer(viewer, window.handle());
-    if (c.describe) Dll().ViewerSetupDewarpEffect2(viewer, kProfile, 1, c.width, c.aspectMode);
-    const std::vector<uint8_t> jpeg =
-        EncodeLosslessJpeg(PatternPicture(c.frameWidth, c.frameHeight), true);
+  const std::vector<uint8_t> jpeg = EncodeLosslessJpeg(PatternPicture(48, 16), true);
+  for (bool describe : {true, false}) {
+    SCOPED_TRACE(describe);
+    DewarpViewer v;
+    Dll().ViewerDetachDewarpRenderer(v.viewer);
+    Dll().ViewerAttachDewarpRenderer(v.viewer, v.window.handle());
+    if (describe) Dll().ViewerSetupDewarpEffect2(v.viewer, kProfile, 1, 64, 1);
     uint32_t w = 0, h = 0;
     for (uint64_t tag : {1, 2}) {
-      Dll().ViewerRenderMJPEGSample(viewer, jpeg.data(), uint32_t(jpeg.size()), 0, tag, &w, &h);
+      Dll().ViewerRenderMJPEGSample(v.viewer, jpeg.data(), uint32_t(jpeg.size()), 0, tag, &w, &h);
     }
-    Dll().ViewerRepaintVideo(viewer);  // whatever the platform makes of it
+    Dll().ViewerRepaintVideo(v.viewer);  // whatever the platform makes of it
     BITMAPINFOHEADER* header = nullptr;
     uint32_t bytes = 0;
-    Dll().ViewerLockSnapshot(viewer, &header, nullptr, &bytes, nullptr);
-    EXPECT_EQ(header != nullptr, c.lent) << "a copy the header cannot describe is refused";
-    if (header != nullptr) Dll().ViewerUnlockSnapshot(viewer);
-    Dll().ViewerClose(viewer);
-    Dll().DisposeViewer(viewer);
+    Dll().ViewerLockSnapshot(v.viewer, &header, nullptr, &bytes, nullptr);
+    EXPECT_EQ(header, nullptr);
+    if (header != nullptr) Dll().ViewerUnlockSnapshot(v.viewer);
   }
 }
 

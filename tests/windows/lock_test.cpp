@@ -1,6 +1,5 @@
-// The viewer lock: an auto-reset event without owner. Exports that take it
-// wait while another thread holds it; the others do not. And a viewer used
-// from several threads as a host does never lends a torn picture.
+// The viewer lock: exports that take it wait while another thread holds it,
+// the others do not; a viewer used from several threads never lends a torn picture.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -18,20 +17,11 @@ namespace {
 constexpr DWORD kStillBlockedMs = 150;
 constexpr DWORD kMustFinishMs = 5000;
 
-// Runs `call` on its own thread; tells whether it has returned.
-class CallOnThread {
- public:
-  explicit CallOnThread(std::function<void()> call) : done_(std::async(std::launch::async, call)) {}
-  bool FinishesWithin(DWORD ms) {
-    return done_.wait_for(std::chrono::milliseconds(ms)) == std::future_status::ready;
-  }
+bool FinishesWithin(std::future<void>& call, DWORD ms) {
+  return call.wait_for(std::chrono::milliseconds(ms)) == std::future_status::ready;
+}
 
- private:
-  std::future<void> done_;  // its destructor waits for the call
-};
-
-// One row per code path that takes the lock (the six rendering exports
-// share one, represented by two).
+// One row per code path (the six rendering exports share one).
 struct LockCase {
   const char* name;
   bool takesLock;
@@ -82,28 +72,23 @@ TEST(ViewerLock, EveryExportHonoursTheLockTable) {
     ViewerRecord* viewer = Dll().CreateViewer();
     Dll().ViewerOpen(viewer, nullptr);
     ASSERT_EQ(WaitForSingleObject(viewer->lock, INFINITE), WAIT_OBJECT_0);  // held by the test
-    {
-      CallOnThread call([&] { c.call(viewer); });
-      if (c.takesLock) {
-        EXPECT_FALSE(call.FinishesWithin(kStillBlockedMs)) << "returned while the lock was held";
-        SetEvent(viewer->lock);  // released from this thread, taken on the other
-        EXPECT_TRUE(call.FinishesWithin(kMustFinishMs));
-      } else {
-        EXPECT_TRUE(call.FinishesWithin(kMustFinishMs)) << "waited for the lock";
-        SetEvent(viewer->lock);
-      }
+    std::future<void> call = std::async(std::launch::async, [&] { c.call(viewer); });
+    if (c.takesLock) {
+      EXPECT_FALSE(FinishesWithin(call, kStillBlockedMs)) << "returned while the lock was held";
+      SetEvent(viewer->lock);  // released from this thread, taken on the other
     }
-    // Every export leaves the lock free again.
-    EXPECT_EQ(WaitForSingleObject(viewer->lock, kMustFinishMs), WAIT_OBJECT_0);
+    EXPECT_TRUE(FinishesWithin(call, kMustFinishMs));
+    if (!c.takesLock) SetEvent(viewer->lock);
+    call.wait();
+    EXPECT_EQ(WaitForSingleObject(viewer->lock, kMustFinishMs), WAIT_OBJECT_0) << "left free";
     SetEvent(viewer->lock);
     Dll().ViewerClose(viewer);
     Dll().DisposeViewer(viewer);
   }
 }
 
-// Samples on one thread, repaints and snapshots on two others: the tag of
-// every snapshot names the sample whose whole picture is lent. A deadlock
-// shows as the test timing out.
+// Samples, repaints and snapshots on three threads: every snapshot's tag
+// names the sample whose whole picture is lent; a deadlock times out.
 TEST(ViewerLock, DecodingRepaintingAndSnapshotsTogetherNeverTear) {
   std::vector<uint8_t> jpegs[2], pictures[2];
   ViewerRecord* viewer = Dll().CreateViewer();
@@ -126,35 +111,33 @@ TEST(ViewerLock, DecodingRepaintingAndSnapshotsTogetherNeverTear) {
   constexpr int kFrames = 150;
   std::atomic<bool> decoding{true};
   std::atomic<int> badRepaints{0}, snapshots{0}, torn{0};
-  {
-    std::thread decoder([&] {
-      for (int i = 0; i < kFrames; ++i) {
-        Dll().ViewerRenderMJPEGSample(viewer, jpegs[i % 2].data(), uint32_t(jpegs[i % 2].size()),
-                                      0, 1000 + i, &w, &h);
-      }
-      decoding = false;
-    });
-    std::thread painter([&] {
-      while (decoding) badRepaints += Dll().ViewerRepaintVideo(viewer) != 0;
-    });
-    std::thread snapper([&] {
-      while (decoding) {
-        BITMAPINFOHEADER* header = nullptr;
-        uint8_t* pixels = nullptr;
-        uint32_t bytes = 0;
-        uint64_t tag = 0;
-        Dll().ViewerLockSnapshot(viewer, &header, &pixels, &bytes, &tag);
-        if (header == nullptr) continue;
-        const std::vector<uint8_t>& want = pictures[tag % 2];
-        torn += bytes != want.size() || std::memcmp(pixels, want.data(), want.size()) != 0;
-        ++snapshots;
-        Dll().ViewerUnlockSnapshot(viewer);
-      }
-    });
-    decoder.join();
-    painter.join();
-    snapper.join();
-  }
+  std::thread decoder([&] {
+    for (int i = 0; i < kFrames; ++i) {
+      Dll().ViewerRenderMJPEGSample(viewer, jpegs[i % 2].data(), uint32_t(jpegs[i % 2].size()),
+                                    0, 1000 + i, &w, &h);
+    }
+    decoding = false;
+  });
+  std::thread painter([&] {
+    while (decoding) badRepaints += Dll().ViewerRepaintVideo(viewer) != 0;
+  });
+  std::thread snapper([&] {
+    while (decoding) {
+      BITMAPINFOHEADER* header = nullptr;
+      uint8_t* pixels = nullptr;
+      uint32_t bytes = 0;
+      uint64_t tag = 0;
+      Dll().ViewerLockSnapshot(viewer, &header, &pixels, &bytes, &tag);
+      if (header == nullptr) continue;
+      const std::vector<uint8_t>& want = pictures[tag % 2];
+      torn += bytes != want.size() || std::memcmp(pixels, want.data(), want.size()) != 0;
+      ++snapshots;
+      Dll().ViewerUnlockSnapshot(viewer);
+    }
+  });
+  decoder.join();
+  painter.join();
+  snapper.join();
   EXPECT_EQ(torn.load(), 0);
   EXPECT_EQ(badRepaints.load(), 0) << "every sample decodes, so every repaint has a picture";
   EXPECT_GT(snapshots.load(), 0);

@@ -1,6 +1,5 @@
-// Privacy masks through ViewerRenderMJPEGSampleEx on the real DLL, with GDI+
-// started by the test host. Expected pictures come from the same sample
-// decoded without masks and a per-pixel reference of the mask rules.
+// Privacy masks through ViewerRenderMJPEGSampleEx with GDI+ started by the
+// host, against the unmasked picture and a per-pixel reference of the rules.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -27,8 +26,7 @@ void PutI32(std::vector<uint8_t>* out, int32_t v) {
   for (int i = 0; i < 4; ++i) out->push_back(static_cast<uint8_t>(static_cast<uint32_t>(v) >> (8 * i)));
 }
 
-// Version 1, one unread byte, payload length, the records, then `tail` bytes
-// that belong to no record.
+// Version, unread byte, payload length, records, `tail` stray bytes.
 std::vector<uint8_t> MaskBlock(const std::vector<Record>& records, int tail = 0) {
   std::vector<uint8_t> b = {1, 0xEE};
   PutI32(&b, static_cast<int32_t>(records.size() * 18 + tail));
@@ -49,9 +47,8 @@ void PaintBlack(TestPicture* p, Rect r) {
   }
 }
 
-// Per pixel: find the pixel's block of size b (the last row and column keep
-// what is left of the rectangle), average the four samples at a third and
-// two thirds of the block, all read from the picture as it was before.
+// Each pixel: the mean of its b-block's samples at a third and two thirds
+// (the last row and column of blocks are what is left), read before painting.
 void PaintMosaic(TestPicture* p, Rect r, int b) {
   const TestPicture before = *p;
   for (int y = r.y; y < r.y + r.h; ++y) {
@@ -69,9 +66,9 @@ void PaintMosaic(TestPicture* p, Rect r, int b) {
   }
 }
 
-const std::vector<uint8_t>& Jpeg(int width, int height) {
-  static const std::vector<uint8_t> j640 = EncodeLosslessJpeg(PatternPicture(640, 480, 1));
-  static const std::vector<uint8_t> j800 = EncodeLosslessJpeg(PatternPicture(800, 800, 2));
+const std::vector<uint8_t>& Jpeg(int width) {
+  static const std::vector<uint8_t> j640 = EncodeLosslessJpeg(PatternPicture(640, 480, 1)),
+                                    j800 = EncodeLosslessJpeg(PatternPicture(800, 800, 2));
   return width == 640 ? j640 : j800;
 }
 
@@ -82,27 +79,24 @@ class Masks : public ::testing::Test {
     viewer = Dll().CreateViewer();
     Dll().ViewerOpen(viewer, window.handle());
     Dll().ViewerSetVideoDestination(viewer, 0, 0, 640, 480);
-    // The samples as the viewer decodes them without masks.
-    ASSERT_EQ((clean640 = RenderMasked(640, 480, {}, 0)).width, 640);
-    ASSERT_EQ((clean800 = RenderMasked(800, 800, {}, 0)).width, 800);
+    ASSERT_EQ((clean640 = RenderMasked(640, {})).width, 640);
+    ASSERT_EQ((clean800 = RenderMasked(800, {})).width, 800);
   }
   void TearDown() override {
     Dll().ViewerClose(viewer);
     Dll().DisposeViewer(viewer);
   }
 
-  // Sends the picture with the mask block in the same buffer (block first,
-  // both at non-zero offsets) and returns the picture a snapshot lends.
-  TestPicture RenderMasked(int width, int height, const std::vector<uint8_t>& block,
-                           uint32_t maskSize) {
-    const std::vector<uint8_t>& jpeg = Jpeg(width, height);
+  // The lent picture after a sample with the mask block before it in one buffer.
+  TestPicture RenderMasked(int width, const std::vector<uint8_t>& block) {
+    const std::vector<uint8_t>& jpeg = Jpeg(width);
     std::vector<uint8_t> buffer(16, 0xCD);
     buffer.insert(buffer.end(), block.begin(), block.end());
     const int32_t imageOffset = static_cast<int32_t>(buffer.size());
     buffer.insert(buffer.end(), jpeg.begin(), jpeg.end());
     uint32_t w = 0, h = 0;
     Dll().ViewerRenderMJPEGSampleEx(viewer, buffer.data(), static_cast<uint32_t>(jpeg.size()),
-                                    imageOffset, 77, maskSize, 16, &w, &h);
+                                    imageOffset, 77, uint32_t(block.size()), 16, &w, &h);
     EXPECT_EQ(viewer->hasPicture, 1u) << "masks never fail the sample";
     BITMAPINFOHEADER* header = nullptr;
     uint8_t* pixels = nullptr;
@@ -111,9 +105,6 @@ class Masks : public ::testing::Test {
     TestPicture lent = CopyLentPicture(header, pixels);
     Dll().ViewerUnlockSnapshot(viewer);
     return lent;
-  }
-  TestPicture RenderMasked(int width, int height, const std::vector<uint8_t>& block) {
-    return RenderMasked(width, height, block, static_cast<uint32_t>(block.size()));
   }
 
   TestWindow window{640, 480};
@@ -136,16 +127,15 @@ TEST_F(Masks, SolidMasksBlackOutTheirRectangleInSnapshotAndWindow) {
     TestPicture want = clean640;
     PaintBlack(&want, c.black);
     std::string report;
-    EXPECT_EQ(CountDifferentPixels(want, RenderMasked(640, 480, MaskBlock({c.record})), &report), 0)
+    EXPECT_EQ(CountDifferentPixels(want, RenderMasked(640, MaskBlock({c.record})), &report), 0)
         << report;
-    // The window shows the masked picture at 1:1 (DrawDib copies exactly).
     TestPicture shown{640, 480, ReadClient(window.handle(), 640, 480)};
     report.clear();
     EXPECT_EQ(CountDifferentPixels(want, shown, &report), 0) << report;
   }
   // Masks belong to one sample: the next sample without them is clean.
   std::string report;
-  EXPECT_EQ(CountDifferentPixels(clean640, RenderMasked(640, 480, {}, 0), &report), 0)
+  EXPECT_EQ(CountDifferentPixels(clean640, RenderMasked(640, {}), &report), 0)
       << report;
 }
 
@@ -168,7 +158,7 @@ TEST_F(Masks, MosaicMatchesAReferenceComputedFromTheSourcePicture) {
     TestPicture want = clean800;
     PaintMosaic(&want, c.painted, c.block);
     std::string report;
-    EXPECT_EQ(CountDifferentPixels(want, RenderMasked(800, 800, MaskBlock({record})), &report), 0)
+    EXPECT_EQ(CountDifferentPixels(want, RenderMasked(800, MaskBlock({record})), &report), 0)
         << report;
   }
 }
@@ -182,12 +172,12 @@ TEST_F(Masks, MalformedBlocksAndRecordsAreSkipped) {
   std::vector<uint8_t> overlong = MaskBlock({first});
   overlong[2] = 19;  // payload 19 > 24 - 6
   std::string report;
-  EXPECT_EQ(CountDifferentPixels(clean640, RenderMasked(640, 480, overlong), &report), 0)
+  EXPECT_EQ(CountDifferentPixels(clean640, RenderMasked(640, overlong), &report), 0)
       << report;
   TestPicture want = clean640;
   PaintBlack(&want, {0, 0, 64, 48});
   PaintBlack(&want, {320, 240, 64, 48});
-  EXPECT_EQ(CountDifferentPixels(want, RenderMasked(640, 480, MaskBlock({first, bad, last}, 4)),
+  EXPECT_EQ(CountDifferentPixels(want, RenderMasked(640, MaskBlock({first, bad, last}, 4)),
                                  &report), 0) << report;
 }
 

@@ -1,5 +1,4 @@
-// What the window shows and how the frame buffers follow the samples: the
-// picture read back from the window with BitBlt against the lent picture,
+// What the window shows (read back with BitBlt) against the lent picture:
 // crops, destinations, repaint, and size changes between samples.
 #include <gtest/gtest.h>
 
@@ -36,8 +35,7 @@ class Presentation : public ::testing::Test {
     Dll().ViewerClose(viewer);
     Dll().DisposeViewer(viewer);
   }
-  // Renders through Dec1Flip and returns the lent picture top-down (empty
-  // when nothing was lent).
+  // The picture Dec1Flip lends, top-down (empty when none).
   TestPicture Render(const std::vector<uint8_t>& jpeg, int flip = 1) {
     uint32_t w = 0, h = 0, bytes = 0;
     BITMAPINFOHEADER* header = nullptr;
@@ -50,7 +48,6 @@ class Presentation : public ::testing::Test {
     return TestPicture{kWindowWidth, kWindowHeight,
                        ReadClient(window.handle(), kWindowWidth, kWindowHeight)};
   }
-  // Paints the client area black again, as the window class background.
   void Clear() {
     HDC dc = GetDC(window.handle());
     RECT all{0, 0, kWindowWidth, kWindowHeight};
@@ -64,18 +61,13 @@ class Presentation : public ::testing::Test {
 };
 
 int CountLitPixels(const TestPicture& p) {
-  int lit = 0;
-  for (int i = 0; i < p.width * p.height; ++i) lit += (p.bgrx[i * 4] | p.bgrx[i * 4 + 1] | p.bgrx[i * 4 + 2]) != 0;
-  return lit;
+  return CountDifferentPixels({p.width, p.height, std::vector<uint8_t>(p.bgrx.size())}, p, nullptr);
 }
 
-// COLORONCOLOR stretching copies one source pixel to each window pixel
-// without blending; which pixel of the window pixel's footprint in the source
-// (columns x * w / destW up to (x + 1) * w / destW, the same for rows) it
-// takes is the stretcher's own rounding (Wine takes the far end when
-// shrinking). So each window pixel must equal exactly one source pixel of its
-// footprint widened by one pixel on each side, within the source rectangle.
-// Outside the destination the window keeps its black background.
+// COLORONCOLOR copies, unblended, one source pixel of each window pixel's
+// footprint (rounding is the stretcher's own): each window pixel must equal a
+// source pixel of its footprint widened by one, within the source rectangle;
+// outside the destination the window stays black.
 int CountMisdrawnPixels(const TestPicture& picture, Rect src, int destW, int destH,
                         const TestPicture& shown, std::string* report) {
   int bad = 0;

@@ -3,22 +3,19 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "jpeg_builder_util.h"
 
 TestPicture PatternPicture(int width, int height, int seed) {
-  TestPicture p;
-  p.width = width;
-  p.height = height;
-  p.bgrx.resize(static_cast<size_t>(width) * height * 4);
+  TestPicture p{width, height, std::vector<uint8_t>(static_cast<size_t>(width) * height * 4)};
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       uint8_t* px = p.At(x, y);
-      px[2] = static_cast<uint8_t>(x * 3 + y + seed);               // red
-      px[1] = static_cast<uint8_t>(96 + ((x + y * 5 + seed * 7) & 63));         // green
-      px[0] = static_cast<uint8_t>(96 + (((x ^ y) * 7 + seed * 13) & 63));      // blue
-      px[3] = 0;
+      px[2] = static_cast<uint8_t>(x * 3 + y + seed);
+      px[1] = static_cast<uint8_t>(96 + ((x + y * 5 + seed * 7) & 63));
+      px[0] = static_cast<uint8_t>(96 + (((x ^ y) * 7 + seed * 13) & 63));
     }
   }
   return p;
@@ -29,21 +26,16 @@ std::vector<uint8_t> EncodeLosslessJpeg(const TestPicture& picture, bool gray) {
   frame.width = picture.width;
   frame.height = picture.height;
   frame.jfif = true;
-  static const int kChannelOfComponent[3] = {2, 1, 0};  // Y, Cb, Cr from R, G, B
   std::vector<std::vector<int>> planes(gray ? 1 : 3);
-  for (size_t k = 0; k < planes.size(); ++k) {
-    for (size_t i = 0; i < picture.bgrx.size() / 4; ++i) {
-      planes[k].push_back(picture.bgrx[i * 4 + kChannelOfComponent[k]]);
-    }
+  for (size_t k = 0; k < planes.size(); ++k) {  // Y, Cb, Cr from R, G, B
+    for (size_t i = 0; i < picture.bgrx.size() / 4; ++i) planes[k].push_back(picture.bgrx[i * 4 + 2 - k]);
   }
   return vv::test::EncodeLossless(frame, planes);
 }
 
 TestPicture CopyLentPicture(const void* header, const uint8_t* pixels) {
   const auto* info = static_cast<const BITMAPINFOHEADER*>(header);
-  TestPicture p;
-  p.width = info->biWidth;
-  p.height = info->biHeight < 0 ? -info->biHeight : info->biHeight;
+  TestPicture p{info->biWidth, std::abs(info->biHeight), {}};
   const size_t rowBytes = static_cast<size_t>(p.width) * 4;
   p.bgrx.resize(rowBytes * p.height);
   for (int y = 0; y < p.height; ++y) {
@@ -61,8 +53,7 @@ int CountDifferentPixels(const TestPicture& want, const TestPicture& got, std::s
   int count = 0;
   for (int y = 0; y < want.height; ++y) {
     for (int x = 0; x < want.width; ++x) {
-      const uint8_t* a = want.At(x, y);
-      const uint8_t* b = got.At(x, y);
+      const uint8_t *a = want.At(x, y), *b = got.At(x, y);
       if (std::memcmp(a, b, 3) == 0) continue;
       if (++count <= 3 && report != nullptr) {
         char line[128];

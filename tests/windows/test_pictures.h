@@ -1,8 +1,5 @@
-// Pictures of any size with fine detail, as JPEG samples the viewer can
-// decode: lossless (SOF3) JFIF, so every pixel can differ from its
-// neighbours. The viewer decodes only YCbCr colour frames into its pictures
-// (an RGB frame leaves them untouched), so tests take the decoded picture
-// from an unmasked render and compare everything else against it.
+// Detailed pictures as lossless JFIF samples; the viewer decodes YCbCr
+// frames only, so tests compare against its own unmasked decoding.
 #pragma once
 
 #include <cstdint>
@@ -21,14 +18,11 @@ struct TestPicture {
   }
 };
 
-// A picture whose channels all differ from pixel to pixel and from each
-// other, so a position or channel mix-up shows; green and blue stay within
-// 96..159 so that, read as chroma, they rarely saturate. `seed` varies it.
+// Channels differing per pixel and from each other (a mix-up shows); green
+// and blue within 96..159 so that, as chroma, they rarely saturate.
 TestPicture PatternPicture(int width, int height, int seed = 0);
 
-// The picture as a lossless JFIF JPEG whose Y, Cb and Cr samples are the
-// picture's red, green and blue bytes. With `gray`, one component: the red
-// bytes.
+// Lossless JFIF whose Y, Cb, Cr are the red, green, blue bytes (gray: red only).
 std::vector<uint8_t> EncodeLosslessJpeg(const TestPicture& picture, bool gray = false);
 
 // A top-down copy of a lent 32-bit picture (bottom-up when biHeight > 0).

@@ -15,7 +15,6 @@ ViewerDll LoadViewerDll() {
   dll.module = LoadLibraryW(full.c_str());
   if (dll.module == nullptr) {
     std::fprintf(stderr, "cannot load %ls (error %lu)\n", full.c_str(), GetLastError());
-    std::fflush(stderr);
     std::abort();
   }
 #define VV_RESOLVE(name)                                                                 \
@@ -79,11 +78,8 @@ TestWindow::TestWindow(int width, int height, const wchar_t* title) {
   window_ = CreateWindowExW(0, L"VideoViewerTestWindow", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE,
                             0, 0, rect.right - rect.left, rect.bottom - rect.top, nullptr,
                             nullptr, GetModuleHandleW(nullptr), nullptr);
-  if (window_ != nullptr) {
-    ShowWindow(window_, SW_SHOW);
-    UpdateWindow(window_);
-    PumpMessages();
-  }
+  UpdateWindow(window_);
+  PumpMessages();
 }
 
 TestWindow::TestWindow(int x, int y, const TestPicture* picture) {
@@ -139,11 +135,9 @@ bool StartGdiplus() {
     } input;
     using StartupFn = int(WINAPI*)(ULONG_PTR*, const StartupInput*, void*);
     HMODULE gdiplus = LoadLibraryW(L"gdiplus.dll");
-    if (gdiplus == nullptr) return false;
-    auto startup = reinterpret_cast<StartupFn>(
+    auto startup = gdiplus == nullptr ? nullptr : reinterpret_cast<StartupFn>(
         reinterpret_cast<void*>(GetProcAddress(gdiplus, "GdiplusStartup")));
-    ULONG_PTR token = 0;
-    // Left running until the process ends, as a host would for its lifetime.
+    ULONG_PTR token = 0;  // left running, as a host would
     return startup != nullptr && startup(&token, &input, nullptr) == 0;
   }();
   return started;

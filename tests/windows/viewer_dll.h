@@ -1,5 +1,4 @@
-// Loads VideoViewer.dll the way a host does (LoadLibraryW + GetProcAddress)
-// and keeps the 28 entry points, plus a real top-level window for tests.
+// VideoViewer.dll loaded as a host does (LoadLibraryW + GetProcAddress), and real windows.
 #pragma once
 
 #include <windows.h>
@@ -36,15 +35,12 @@ struct ViewerDll {
 // The DLL, loaded once per test program from the directory of the program.
 const ViewerDll& Dll();
 
-// A visible top-level window of the given client size, with a message pump
-// run until it is shown. Destroyed by the destructor.
+// A shown top-level window of the given client size.
 class TestWindow {
  public:
   TestWindow(int width, int height, const wchar_t* title = L"VideoViewer test");
-  // A borderless topmost window at (x, y) that paints `picture` itself in
-  // WM_PAINT: under Wine the screen (which capture copies from) shows drawing
-  // only after the drawing thread's messages are pumped, so drawing from
-  // outside WM_PAINT would race the reads. The picture must outlive it.
+  // A borderless topmost window at (x, y) painting `picture` (which must
+  // outlive it) in WM_PAINT, so the screen shows it once messages are pumped.
   TestWindow(int x, int y, const TestPicture* picture);
   ~TestWindow();
   TestWindow(const TestWindow&) = delete;
@@ -55,20 +51,13 @@ class TestWindow {
   HWND window_ = nullptr;
 };
 
-// Runs the calling thread's message queue until it is empty.
 void PumpMessages();
-
-// Pumps messages for a while, so a new window is mapped and its background
-// painted before a test draws into it and reads it back.
+// Pumps messages for a while so a new window is mapped and painted.
 void LetWindowSettle();
 
-// The window's client pixels from (left, top) as blue, green, red, x
-// quadruples, top row first, read back with BitBlt through a device context
-// of the window (under Wine the screen's DC does not see a window's surface
-// before it is flushed to X). A null window reads the screen instead, which
-// is where capture copies from and Direct3D presents to.
+// The window's client pixels from (left, top), BGRX top-down, through the
+// window's DC (Wine's screen DC lags its surfaces); a null window reads the screen.
 std::vector<uint8_t> ReadClient(HWND window, int width, int height, int left = 0, int top = 0);
 
-// Starts GDI+ in the process once, as a host that sends privacy masks does
-// (GdiplusStartup resolved from gdiplus.dll); true when it is running.
+// Starts GDI+ once, as a host that sends privacy masks does; true when running.
 bool StartGdiplus();
