@@ -1,7 +1,5 @@
-// The decoder's marker parsing: the frame description of real files, one
-// row per error code and per segment edge case, the sampling and colour-space
-// decisions, and truncated headers. Random input is the fuzz targets' work;
-// well-formed variants are the conformance corpus's.
+// The decoder's marker parsing: the frame description of real files, the
+// status codes, the sampling and colour-space decisions, truncated headers.
 #include <gtest/gtest.h>
 
 #include "decoder_test_util.h"
@@ -33,8 +31,7 @@ TEST(DecoderMarkers, RealFilesDescribeTheFrameAndStopOnTheFirstScan) {
     const SampleJpeg* sample;
     int mode, components, samplingClass, colorSpace, restartInterval;
   } samples[] = {
-      {&kSampleBaseline422, 1, 3, 1, 4, 0}, {&kSampleProgressive420, 3, 3, 3, 4, 0},
-      {&kSampleGrayRestart, 1, 1, 0, 1, 1},
+      {&kSampleBaseline422, 1, 3, 1, 4, 0}, {&kSampleGrayRestart, 1, 1, 0, 1, 1},
   };
   for (const auto& s : samples) {
     SCOPED_TRACE(s.mode * 10 + s.colorSpace);
@@ -55,13 +52,9 @@ TEST(DecoderMarkers, RealFilesDescribeTheFrameAndStopOnTheFirstScan) {
   }
 }
 
-// One row per status the bytes of a frame can produce, and per segment edge
-// case; the header pass and, when it succeeds, the decoding pass run.
+// One row per status a frame can produce, and segment edge cases that pass.
 TEST(DecoderMarkers, StatusOfEachMalformedOrUnsupportedStream) {
   const uint8_t twoCodes[16] = {2}, oneCode[16] = {1}, values[2] = {0, 1};
-  uint8_t tooMany[16] = {};
-  tooMany[15] = 255;
-  tooMany[14] = 2;  // 257 values
   const auto y = std::vector<ScanComponentSpec>{{1, 0, 0}};
   // Segment `code` with `body` (length off by `delta`) before a valid frame.
   const auto before = [](uint8_t code, const Bytes& body, int delta = 0) {
@@ -82,48 +75,26 @@ TEST(DecoderMarkers, StatusOfEachMalformedOrUnsupportedStream) {
     int32_t status;
   } rows[] = {
       {"arithmetic coding", frame(0xC9, 8, ycc), -1},
-      {"hierarchical", frame(0xC5, 8, ycc), -1},
-      {"progressive 12 bit", frame(0xC2, 12, ycc), -1},
       {"12 bit to 8-bit output", JpegBuilder().Soi().Dqt8(0, 1).Sof(0xC1, 12, 8, 8, {{1, 1, 1, 0}})
            .StandardDht().Sos(ScanOf(1)).ScanData().Eoi().bytes(), -1},
-      {"partially interleaved scan", scan(0xC0, SosBody({{1, 0, 0}, {2, 1, 1}}, 0, 63, 0, 0)), -1},
-      {"single-component scan data matching no code",
-       JpegBuilder().Soi().Dqt8(0, 1).Sof(0xC0, 8, 8, 8, ycc).Segment(0xC4, DhtBody(0, 0, oneCode, values))
-           .Segment(0xC4, DhtBody(1, 0, oneCode, values)).Sos(y)
-           .Raw({0xFE, 0xFE, 0xFE}).Eoi().bytes(), -2},
+      {"scan data matching no code", JpegBuilder().Soi().Dqt8(0, 1).Sof(0xC0, 8, 8, 8, ycc)
+           .Segment(0xC4, DhtBody(0, 0, oneCode, values)).Segment(0xC4, DhtBody(1, 0, oneCode, values))
+           .Sos(y).Raw({0xFE, 0xFE, 0xFE}).Eoi().bytes(), -2},
       {"no EOI", Bytes(kSampleBaseline422.data, kSampleBaseline422.data + kSampleBaseline422.size - 2), -4},
-      {"nothing", {}, -4},
       {"segment length 1", before(0xE5, {}, -1), -7},
       {"DHT class 2", before(0xC4, DhtBody(2, 0, twoCodes, values)), -7},
-      {"DHT table 4", before(0xC4, DhtBody(0, 4, twoCodes, values)), -7},
       {"undefined AC table 2", JpegBuilder().Soi().Dqt8(0, 1).Sof(0xC0, 8, 16, 16, {{1, 1, 1, 0}})
            .Sos({{1, 0, 2}}).ScanData().Eoi().bytes(), -7},
       {"SOF length one more", frame(0xC0, 8, ycc, 1), -8},
       {"baseline 16 bit", frame(0xC0, 16, ycc), -8},
-      {"lossless 17 bit", frame(0xC3, 17, ycc), -8},
-      {"five components", frame(0xC0, 8, {{1, 1, 1, 0}, {2, 1, 1, 0}, {3, 1, 1, 0}, {4, 1, 1, 0}, {5, 1, 1, 0}}), -8},
-      {"V 5", frame(0xC0, 8, {{1, 1, 5, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}}), -8},
-      {"Tq 4 in SOF", frame(0xC0, 8, {{1, 1, 1, 0}, {2, 1, 1, 4}, {3, 1, 1, 1}}), -8},
-      {"width 0", JpegBuilder().Soi().Segment(0xC0, SofBody(8, 0, 8, ycc)).Eoi().bytes(), -8},
       {"second frame header", JpegBuilder().Soi().Sof(0xC0, 8, 8, 8, ycc).Sof(0xC0, 8, 16, 16, ycc).Eoi().bytes(), -8},
       {"DQT trailing byte", before(0xDB, Concat({DqtBody8(0, 1), {0}})), -9},
-      {"DQT Tq 4", before(0xDB, DqtBody8(4, 1)), -9},
-      {"DQT Pq 2", before(0xDB, Concat({{0x20}, Bytes(64, 1)})), -9},
-      {"DHT trailing byte", before(0xC4, Concat({DhtBody(0, 3, twoCodes, values), {0}})), -10},
       {"DHT values beyond the segment", before(0xC4, DhtBody(0, 0, twoCodes, values), -1), -10},
-      {"DHT 257 values", before(0xC4, Concat({{0x00}, Bytes(tooMany, tooMany + 16), Bytes(257, 0)})), -10},
       {"component twice in SOS", scan(0xC0, SosBody({{1, 0, 0}, {1, 0, 0}, {2, 1, 1}}, 0, 63, 0, 0)), -11},
-      {"Ns 0", scan(0xC0, SosBody({}, 0, 63, 0, 0)), -11},
-      {"SOS length one more", scan(0xC0, SosBody(ScanOf(3), 0, 63, 0, 0), 1), -11},
-      {"unknown component", scan(0xC0, SosBody({{9, 0, 0}}, 0, 63, 0, 0)), -11},
       {"baseline Se 62", scan(0xC0, SosBody(y, 0, 62, 0, 0)), -11},
       {"progressive Ah 1 Al 2", scan(0xC2, SosBody(y, 1, 63, 1, 2)), -11},
-      {"progressive DC with AC", scan(0xC2, SosBody(y, 0, 5, 0, 0)), -11},
       {"lossless predictor 8", scan(0xC3, SosBody(ScanOf(3), 8, 0, 0, 0)), -11},
-      {"lossless Al = precision", scan(0xC3, SosBody(ScanOf(3), 1, 0, 0, 8)), -11},
-      {"scan before any frame", JpegBuilder().Soi().Sos(ScanOf(1)).Eoi().bytes(), -11},
       {"DRI length 5", before(0xDD, {0, 9, 0}), -12},
-      // Edge cases that must pass.
       {"DQT 16 bit and 8 bit in one segment", before(0xDB, Concat({DqtBody8(0, 1), DqtBody16(1, 300)})), 0},
       {"empty DQT and DHT", JpegBuilder().Soi().Segment(0xDB, {}).Segment(0xC4, {}).Sof(0xC0, 8, 16, 16, YCbCr(2, 2))
            .Sos(ScanOf(3)).ScanData().Eoi().bytes(), 0},
@@ -145,16 +116,13 @@ TEST(DecoderMarkers, StatusOfEachMalformedOrUnsupportedStream) {
   EXPECT_EQ(h.decoder.Decode(1), -6);
 }
 
+// The common samplings are in the libjpeg-turbo comparisons.
 TEST(DecoderMarkers, SamplingClassesAndBlockCounts) {
   const struct {
     const char* what;
     std::vector<FrameComponentSpec> comps;
     int samplingClass, blocksPerMcu, hRatio1, vRatio1;  // ratios of the second component
   } cases[] = {
-      {"4:4:4", YCbCr(1, 1), 0, 3, 1, 1},
-      {"4:2:2", YCbCr(2, 1), 1, 4, 2, 1},
-      {"4:4:0", YCbCr(1, 2), 2, 4, 1, 2},
-      {"4:2:0", YCbCr(2, 2), 3, 6, 2, 2},
       {"4:1:1", YCbCr(4, 1), 4, 6, 4, 1},
       {"luma 3x1 chroma 2x1 (ratio rounds down)", {{1, 3, 1, 0}, {2, 2, 1, 1}, {3, 1, 1, 1}}, 4, 6, 1, 1},
       {"CMYK 2x2", {{1, 2, 2, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}, {4, 2, 2, 0}}, 3, 10, 2, 2},
@@ -204,7 +172,7 @@ TEST(DecoderMarkers, ColourSpaceDecision) {
 // A header cut anywhere ends with the end of data, also through a window
 // refilled 3 bytes at a time.
 TEST(DecoderMarkers, EveryTruncationEndsWithEndOfData) {
-  for (const Bytes& full : {kSampleBaseline422.bytes(), kSampleProgressive420.bytes(), kSampleGrayRestart.bytes()}) {
+  for (const Bytes& full : {kSampleBaseline422.bytes(), kSampleGrayRestart.bytes()}) {
     const int32_t sos = FirstSosOffset(full);
     const int32_t sosEnd = sos + 2 + (full[sos + 2] << 8 | full[sos + 3]);
     for (size_t length = 0; length < full.size(); ++length) {

@@ -1,6 +1,5 @@
 // Small real JPEG files (16x16): a baseline one from this project's encoder,
-// the others made by an independent encoder and embedded as byte arrays
-// (jpeg_samples_util.cpp says how).
+// a restart one made by an independent encoder (jpeg_samples_util.cpp).
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -15,7 +14,6 @@ struct SampleJpeg {
 };
 
 extern const SampleJpeg kSampleBaseline422;     // SOF0, JFIF, 2x1/1x1/1x1, quality 50
-extern const SampleJpeg kSampleProgressive420;  // SOF2, JFIF, 2x2/1x1/1x1, 10 scans
 extern const SampleJpeg kSampleGrayRestart;     // SOF0, JFIF, gray, DRI 1, RST0..RST2 in the data
 
 }  // namespace vv::test
