@@ -1,22 +1,13 @@
-// Decoded pictures against libjpeg-turbo as an independent reference: the
-// same streams (made by its encoder from synthetic pictures) decoded by
-// both, as RGB, gray, planes and packed 4:2:2. Elsewhere: restart,
-// progressive and single-component scans against djpeg in
-// tests/tools/conformance_test.sh, CMYK in vvdecode_test.sh, the viewer's
-// video-range pictures in vvplay_test.sh and colour_test.cpp.
-//
-// Thresholds: both decoders use accurate integer inverse DCTs, which agree
-// within one level per sample, and the JFIF full-range conversion, whose
-// chroma gains (up to 1.772) can turn two such differences into 3 or 4
-// levels. Upsampling deliberately differs at MCU-row boundaries (the bottom
-// line of each MCU row repeats instead of looking at the next row, and 1x2
-// chroma is line-doubled), so subsampled pictures are held to a PSNR bound
-// and a looser maximum.
+// Decoded pictures against libjpeg-turbo decoding the same streams (made by
+// its encoder) as RGB, gray, planes and packed 4:2:2. Accurate integer
+// IDCTs on both sides agree within a level, which the JFIF chroma gains can
+// make 3 or 4; upsampling differs at MCU-row edges on purpose (the row's
+// last chroma line repeats, 1x2 chroma is line-doubled), so 2x2 chroma is
+// held to PSNR and a looser maximum.
 #if __has_include(<turbojpeg.h>)
 #include <turbojpeg.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -85,8 +76,6 @@ TEST(DecoderReference, FullScaleRgbAndGrayMatchLibjpegTurbo) {
           Encode(SyntheticRgb(c.width, c.height, quality), c.width, c.height, c.subsamp, quality);
       ASSERT_FALSE(jpeg.empty());
       const bool gray = c.subsamp == TJSAMP_GRAY;
-      // 1x2 chroma is line-doubled here, which the reference does only
-      // with its fast upsampling.
       const int flags = TJFLAG_ACCURATEDCT | (c.subsamp == TJSAMP_440 ? TJFLAG_FASTUPSAMPLE : 0);
       const std::vector<uint8_t> reference =
           TurboDecode(jpeg, c.width, c.height, gray ? TJPF_GRAY : TJPF_RGB, flags);
@@ -101,9 +90,6 @@ TEST(DecoderReference, FullScaleRgbAndGrayMatchLibjpegTurbo) {
         ASSERT_EQ(ours.width, c.width);
         const Difference d = Compare(ours.pixels.data(), ours.step, reference.data(),
                                      c.width * channels, c.width, c.height, channels);
-        std::printf("[ figures ] %-4s %4dx%-4d q%-2d sparse %d: max %3d  PSNR %.1f dB\n",
-                    names[c.subsamp], c.width, c.height, quality, sparse, d.maxDiff, d.psnr);
-        // Only 2x2 chroma sees the MCU-row edge rule.
         const bool rowEdges = c.subsamp == TJSAMP_420;
         EXPECT_LE(d.maxDiff, rowEdges ? 20 : 4) << names[c.subsamp] << " q" << quality;
         EXPECT_GE(d.psnr, rowEdges ? 45.0 : 42.0) << names[c.subsamp] << " q" << quality;
@@ -133,9 +119,8 @@ std::vector<std::vector<uint8_t>> ReferencePlanes(const std::vector<uint8_t>& jp
   return planes;
 }
 
-// Planes come straight from the inverse transforms at every scale, so they
-// agree with the reference's (scaled) planes within a level or two. Catches
-// faults of the reduced transforms and of the per-component geometry.
+// Planes come straight from the (reduced) inverse transforms: catches faults
+// of the scaled transforms and of the per-component geometry.
 TEST(DecoderFormatsReference, PlanarOutputEqualsReferencePlanes) {
   for (int subsamp : {TJSAMP_444, TJSAMP_422, TJSAMP_420}) {
     for (const auto& [width, height] : {std::pair<int, int>{63, 47}, std::pair<int, int>{320, 240}}) {
@@ -150,16 +135,14 @@ TEST(DecoderFormatsReference, PlanarOutputEqualsReferencePlanes) {
         const DecodedPicture ours = DecodeJpeg(jpeg, request);
         ASSERT_EQ(ours.status, 0);
         for (int k = 0; k < 3; ++k) {
-          // The reference pads luma planes to whole chroma pairs; compare
-          // the component's own size.
+          // The reference pads luma planes to whole chroma pairs.
           const int stride = tjPlaneWidth(k, w, subsamp);
           const int pw = k == 0 ? w : stride;
           const int ph = k == 0 ? h : tjPlaneHeight(k, h, subsamp);
           ASSERT_GE(ours.planeSteps[k], pw);
           ASSERT_EQ(ours.planes[k].size(), static_cast<size_t>(ours.planeSteps[k]) * ph + 64);
           const Difference d = Compare(ours.planes[k].data(), ours.planeSteps[k], reference[k].data(), stride, pw, ph, 1);
-          // Both realise the scale inside the transform; the eighth scale
-          // floors the DC mean where the reference rounds.
+          // The eighth scale floors the DC mean where the reference rounds.
           EXPECT_LE(d.maxDiff, scale == 3 ? 2 : 1)
               << "subsamp " << subsamp << " " << width << "x" << height << " scale " << scale << " plane " << k;
           EXPECT_TRUE(std::all_of(ours.planes[k].end() - 64, ours.planes[k].end(),

@@ -31,10 +31,6 @@ struct EncodedImage {
   bool Ok() const { return paramsStatus == 0 && headerStatus == 0 && dataStatus == 0; }
 };
 
-// Reset and the source description of 8-bit blue-green-red rows.
-void DescribeSource(CJPEGEncoder* encoder, const uint8_t* bgr, int32_t width, int32_t height,
-                    int32_t step);
-
 // Reset, source, SetParams, output attached, optional comment, WriteHeader,
 // WriteData, into a CMemBuffOutput of `capacity` bytes followed by guards.
 EncodedImage EncodeBgr(const EncodeRequest& request);
