@@ -1,16 +1,48 @@
-// The decoder's marker parsing: the frame description of real files, the
-// status codes, the sampling and colour-space decisions, truncated headers.
+// The decoder's marker parsing and scan decoding: the frame description of
+// real files, the status codes, the sampling and colour-space decisions,
+// truncated and damaged frames, restarts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "decoder_test_util.h"
+#include "encoder_test_util.h"
 #include "jpeg/decoder.h"
 #include "jpeg_builder_util.h"
-#include "jpeg_samples_util.h"
 
 namespace {
 
 using namespace vv;
 using namespace vv::test;
+
+// Two 16x16 pictures of pixel (x, y) = red 16x + 8, green 16y + 8, blue
+// 16(x ^ y) + 8: 4:2:2 from this project's encoder, and gray with DRI 1 and
+// RST0..RST2 between its four blocks made by libjpeg-turbo's cjpeg 2.1.5.
+Bytes Baseline422() {
+  Bytes bgr;
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 16; ++x) bgr.insert(bgr.end(), {uint8_t(16 * (x ^ y) + 8), uint8_t(16 * y + 8), uint8_t(16 * x + 8)});
+  }
+  return EncodeBgr(EncodeRequest(bgr.data(), 16, 16, 50)).bytes;
+}
+// cjpeg -quality 50 -optimize -grayscale -restart 1B
+const uint8_t kGrayRestartData[] = {
+    0xff, 0xd8, 0xff, 0xe0, 0x00, 0x10, 0x4a, 0x46, 0x49, 0x46, 0x00, 0x01, 0x01, 0x00, 0x00, 0x01,
+    0x00, 0x01, 0x00, 0x00, 0xff, 0xdb, 0x00, 0x43, 0x00, 0x10, 0x0b, 0x0c, 0x0e, 0x0c, 0x0a, 0x10,
+    0x0e, 0x0d, 0x0e, 0x12, 0x11, 0x10, 0x13, 0x18, 0x28, 0x1a, 0x18, 0x16, 0x16, 0x18, 0x31, 0x23,
+    0x25, 0x1d, 0x28, 0x3a, 0x33, 0x3d, 0x3c, 0x39, 0x33, 0x38, 0x37, 0x40, 0x48, 0x5c, 0x4e, 0x40,
+    0x44, 0x57, 0x45, 0x37, 0x38, 0x50, 0x6d, 0x51, 0x57, 0x5f, 0x62, 0x67, 0x68, 0x67, 0x3e, 0x4d,
+    0x71, 0x79, 0x70, 0x64, 0x78, 0x5c, 0x65, 0x67, 0x63, 0xff, 0xc0, 0x00, 0x0b, 0x08, 0x00, 0x10,
+    0x00, 0x10, 0x01, 0x01, 0x11, 0x00, 0xff, 0xc4, 0x00, 0x17, 0x00, 0x00, 0x03, 0x01, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03, 0x04, 0x05, 0x06, 0xff,
+    0xc4, 0x00, 0x18, 0x10, 0x00, 0x02, 0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x04, 0x11, 0x12, 0x21, 0xff, 0xdd, 0x00, 0x04, 0x00, 0x01, 0xff,
+    0xda, 0x00, 0x08, 0x01, 0x01, 0x00, 0x00, 0x3f, 0x00, 0xcf, 0xae, 0x8d, 0x63, 0x0f, 0xff, 0xd0,
+    0x0a, 0xe8, 0xd6, 0x30, 0xff, 0xd1, 0x75, 0x74, 0x6b, 0x18, 0x7f, 0xff, 0xd2, 0xb2, 0xba, 0x35,
+    0x8c, 0x3f, 0xff, 0xd9,
+};
+const Bytes kBaseline422 = Baseline422();
+const Bytes kGrayRestart(kGrayRestartData, kGrayRestartData + sizeof kGrayRestartData);
 
 Bytes Concat(std::initializer_list<Bytes> parts) {
   Bytes all;
@@ -25,18 +57,24 @@ int32_t FirstSosOffset(const Bytes& bytes) {
   return -1;
 }
 
+// Offset just behind the first SOS segment (start of entropy-coded data).
+int32_t SosEnd(const Bytes& b) {
+  const int32_t sos = FirstSosOffset(b);
+  return sos + 2 + (b[sos + 2] << 8 | b[sos + 3]);
+}
+
 // Expected values as libjpeg-turbo's djpeg -verbose reports them.
 TEST(DecoderMarkers, RealFilesDescribeTheFrameAndStopOnTheFirstScan) {
   const struct {
-    const SampleJpeg* sample;
+    const Bytes* sample;
     int mode, components, samplingClass, colorSpace, restartInterval;
   } samples[] = {
-      {&kSampleBaseline422, 1, 3, 1, 4, 0}, {&kSampleGrayRestart, 1, 1, 0, 1, 1},
+      {&kBaseline422, 1, 3, 1, 4, 0}, {&kGrayRestart, 1, 1, 0, 1, 1},
   };
   for (const auto& s : samples) {
     SCOPED_TRACE(s.mode * 10 + s.colorSpace);
     DecoderHarness h;
-    const Bytes bytes = s.sample->bytes();
+    const Bytes& bytes = *s.sample;
     ASSERT_EQ(h.Run(bytes, 0), 0);
     EXPECT_EQ(h.decoder.width, 16);
     EXPECT_EQ(h.decoder.height, 16);
@@ -80,7 +118,7 @@ TEST(DecoderMarkers, StatusOfEachMalformedOrUnsupportedStream) {
       {"scan data matching no code", JpegBuilder().Soi().Dqt8(0, 1).Sof(0xC0, 8, 8, 8, ycc)
            .Segment(0xC4, DhtBody(0, 0, oneCode, values)).Segment(0xC4, DhtBody(1, 0, oneCode, values))
            .Sos(y).Raw({0xFE, 0xFE, 0xFE}).Eoi().bytes(), -2},
-      {"no EOI", Bytes(kSampleBaseline422.data, kSampleBaseline422.data + kSampleBaseline422.size - 2), -4},
+      {"no EOI", Bytes(kBaseline422.begin(), kBaseline422.end() - 2), -4},
       {"segment length 1", before(0xE5, {}, -1), -7},
       {"DHT class 2", before(0xC4, DhtBody(2, 0, twoCodes, values)), -7},
       {"undefined AC table 2", JpegBuilder().Soi().Dqt8(0, 1).Sof(0xC0, 8, 16, 16, {{1, 1, 1, 0}})
@@ -172,9 +210,8 @@ TEST(DecoderMarkers, ColourSpaceDecision) {
 // A header cut anywhere ends with the end of data, also through a window
 // refilled 3 bytes at a time.
 TEST(DecoderMarkers, EveryTruncationEndsWithEndOfData) {
-  for (const Bytes& full : {kSampleBaseline422.bytes(), kSampleGrayRestart.bytes()}) {
-    const int32_t sos = FirstSosOffset(full);
-    const int32_t sosEnd = sos + 2 + (full[sos + 2] << 8 | full[sos + 3]);
+  for (const Bytes& full : {kBaseline422, kGrayRestart}) {
+    const int32_t sosEnd = SosEnd(full);
     for (size_t length = 0; length < full.size(); ++length) {
       const Bytes prefix(full.begin(), full.begin() + length);
       for (int32_t window : {16384, 3}) {
@@ -186,6 +223,79 @@ TEST(DecoderMarkers, EveryTruncationEndsWithEndOfData) {
       }
     }
   }
+}
+
+// Cut or bit-flipped frames end with their status and never write outside
+// the destination.
+TEST(DecoderRobustness, DamagedSamplesEndWithTheirStatus) {
+  const struct {
+    const Bytes* sample;
+    int cutFromEnd, flipInData;  // flipInData: offset into the scan data, -1 none
+    int32_t status;
+  } rows[] = {
+      {&kBaseline422, 2, -1, -4}, {&kBaseline422, 40, -1, -4},
+      {&kBaseline422, 0, 5, 0},   {&kGrayRestart, 10, -1, -4},
+  };
+  for (const auto& row : rows) {
+    Bytes jpeg = *row.sample;
+    jpeg.resize(jpeg.size() - row.cutFromEnd);
+    if (row.flipInData >= 0) jpeg[SosEnd(jpeg) + row.flipInData] ^= 0x5A;
+    for (int dstColor : {0, 2, 7}) {
+      OutputRequest request;
+      request.dstColor = dstColor;
+      const DecodedPicture out = DecodeJpeg(jpeg, request);
+      EXPECT_EQ(out.status, row.status) << row.cutFromEnd << " " << dstColor;
+      EXPECT_TRUE(std::all_of(out.pixels.end() - std::min<size_t>(64, out.pixels.size()), out.pixels.end(),
+                              [](uint8_t b) { return b == 0xA5; }));
+    }
+  }
+}
+
+// The restart sample: 16x16 gray, DRI 1, RST0..RST2 between its four MCUs.
+// Catches DC predictions not reset at the markers (each block keeps the mean
+// of its source), markers out of order taken as they come, and garbage in
+// one interval spreading past the next marker.
+TEST(DecoderRestart, MarkersResetPredictionAndConfineDamage) {
+  const Bytes& jpeg = kGrayRestart;
+  OutputRequest request;
+  request.dstColor = 1;
+  const DecodedPicture original = DecodeJpeg(jpeg, request);
+  ASSERT_EQ(original.status, 0);
+  const auto at = [](const DecodedPicture& p, int x, int y) { return p.pixels[y * p.step + x]; };
+  for (int block = 0; block < 4; ++block) {
+    double got = 0, want = 0;
+    for (int y = block / 2 * 8; y < block / 2 * 8 + 8; ++y) {
+      for (int x = block % 2 * 8; x < block % 2 * 8 + 8; ++x) {
+        got += at(original, x, y);
+        want += 0.299 * (16 * x + 8) + 0.587 * (16 * y + 8) + 0.114 * (16 * (x ^ y) + 8);
+      }
+    }
+    EXPECT_NEAR(got / 64, want / 64, 3) << "block " << block;
+  }
+  Bytes shuffled = jpeg;
+  int seen = 0;
+  size_t firstRst = 0;
+  for (size_t i = SosEnd(jpeg); i + 1 < shuffled.size(); ++i) {
+    if (shuffled[i] == 0xFF && shuffled[i + 1] >= 0xD0 && shuffled[i + 1] <= 0xD7) {
+      if (seen == 0) firstRst = i;
+      shuffled[i + 1] = static_cast<uint8_t>(0xD7 - seen++);
+    }
+  }
+  ASSERT_EQ(seen, 3);
+  const DecodedPicture out = DecodeJpeg(shuffled, request);
+  ASSERT_EQ(out.status, 0);
+  EXPECT_EQ(out.pixels, original.pixels);
+  // Garbage without 0xFF behind the first RST damages the top right block only.
+  Bytes damaged = jpeg;
+  const Bytes garbage = {0x13, 0x57, 0x9B, 0xDF, 0x24, 0x68, 0xAC, 0x11, 0x22, 0x33};
+  damaged.insert(damaged.begin() + firstRst + 3, garbage.begin(), garbage.end());
+  const DecodedPicture hit = DecodeJpeg(damaged, request);
+  ASSERT_EQ(hit.status, 0);
+  int changedOutside = 0;
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 16; ++x) changedOutside += (y >= 8 || x < 8) && at(hit, x, y) != at(original, x, y);
+  }
+  EXPECT_EQ(changedOutside, 0);
 }
 
 }  // namespace
