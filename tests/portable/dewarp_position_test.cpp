@@ -28,27 +28,20 @@ TEST(DewarpMove, ZoomStepSequences) {
     float zoomStep, zoom;
     bool blend;
   };
-  struct Case {
+  const struct {
     const char* name;
     bool single;
-    float startZoom;
-    std::vector<Step> steps;
-  };
-  const Case cases[] = {
-      {"single view zooms out into the blend and back",
-       true,
-       30,
+    std::vector<Step> steps;  // from zoom 30
+  } cases[] = {
+      {"single view zooms out into the blend and back", true,
        {{10, 40, false}, {10, 50, false}, {10, 1, true}, {10, 0.6f, true}, {10, 0.2f, true},
         {10, 0, true}, {-30, 50, false}}},
-      {"quad view stops at 50 and at 2",
-       false,
-       30,
-       {{30, 50, false}, {-60, 2, false}, {-5, 2, false}}},
-      {"single view zooms in to 2", true, 30, {{-27.5f, 2.5f, false}, {-1, 2, false}}},
+      {"quad view stops at 50 and at 2", false, {{30, 50, false}, {-60, 2, false}, {-5, 2, false}}},
+      {"single view zooms in to 2", true, {{-27.5f, 2.5f, false}, {-1, 2, false}}},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     DewarpView view = MakeView(1, c.single);
-    view.zoom = c.startZoom;
+    view.zoom = 30;
     for (const Step& s : c.steps) {
       uploads = 0;
       Move(&view, 0, 0, s.zoomStep, CountUpload);
@@ -62,13 +55,12 @@ TEST(DewarpMove, ZoomStepSequences) {
 TEST(DewarpConstants, WorkedExamplesAndTheOverview) {
   const double pi = 3.14159265358979;
   const double lensL = (4.0 / 3.0) / (640.0 / 480.0) * (480.0 * 30 / 50);  // the blend's L
-  struct Case {
+  const struct {
     const char* name;
     uint32_t effect;
     float pan, tilt, zoom;
     double lens[3], lambda, rotate[3], tangent;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"ceiling default", 2, 0, -30, 30, {-9.6, 14.4, 158.4}, pi / 2, {0, -1.0471976, 1.5707964},
        0.57735026},
       {"wall blend 0.5", 1, 20, 10, 0.5f,
@@ -80,7 +72,7 @@ TEST(DewarpConstants, WorkedExamplesAndTheOverview) {
       {"floor at 20 degrees", 3, 15, 60, 20, {-9.6, 14.4, 158.4}, pi / 2,
        {0, 30 * pi / 180, -105 * pi / 180}, std::tan(20 * pi / 180)},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     DewarpView view = MakeView(c.effect, true);
     PlaceView(&view, c.pan, c.tilt, c.zoom, nullptr);
     const ViewConstants k = ComputeConstants(view);

@@ -9,6 +9,7 @@
 #include "entropy_test_util.h"
 #include "primitives/entropy_decode.h"
 #include "primitives/entropy_encode.h"
+#include "primitives/huffman_tables.h"
 #include "primitives/tables.h"
 
 namespace {
@@ -30,15 +31,16 @@ int CategoryOf(int32_t v) {
 // Catches faults of code emission (ZRL, EOB, value bits, stuffing, padding),
 // DC prediction and the decoder's coefficient counts.
 TEST(SequentialRoundTrip, StandardTables) {
-  const test::TableDef dc = test::StdTable(kStdDcLuminanceBits, kStdDcLuminanceValues),
-                       ac = test::StdTable(kStdAcLuminanceBits, kStdAcLuminanceValues);
-  const std::vector<test::Code> dcCodes = test::CanonicalCodes(dc), acCodes = test::CanonicalCodes(ac);
+  const uint8_t *dcBits = kStdDcLuminanceBits, *dcVals = kStdDcLuminanceValues,
+                *acBits = kStdAcLuminanceBits, *acVals = kStdAcLuminanceValues;
+  const std::vector<test::Code> dcCodes = test::CanonicalCodes(dcBits, dcVals),
+                                acCodes = test::CanonicalCodes(acBits, acVals);
   HuffmanDecodeSpec dcDecode, acDecode;
   HuffmanEncodeSpec dcEncode, acEncode;
-  ASSERT_EQ(BuildHuffmanDecodeSpec(dc.bits, dc.vals, &dcDecode), StatusOk);
-  ASSERT_EQ(BuildHuffmanDecodeSpec(ac.bits, ac.vals, &acDecode), StatusOk);
-  ASSERT_EQ(BuildHuffmanEncodeSpec(dc.bits, dc.vals, &dcEncode), StatusOk);
-  ASSERT_EQ(BuildHuffmanEncodeSpec(ac.bits, ac.vals, &acEncode), StatusOk);
+  ASSERT_EQ(BuildHuffmanDecodeSpec(dcBits, dcVals, &dcDecode), StatusOk);
+  ASSERT_EQ(BuildHuffmanDecodeSpec(acBits, acVals, &acDecode), StatusOk);
+  ASSERT_EQ(BuildHuffmanEncodeSpec(dcBits, dcVals, &dcEncode), StatusOk);
+  ASSERT_EQ(BuildHuffmanEncodeSpec(acBits, acVals, &acEncode), StatusOk);
 
   // Random blocks, mostly zeros, sometimes a long zero run or a value at 63.
   std::mt19937 rng(7);

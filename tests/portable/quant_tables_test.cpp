@@ -1,7 +1,5 @@
-// Quality scaling, the zig-zag reordering of DQT tables and the Q15
-// reciprocal table, against T.81 Figure A.6 and the quality formula worked
-// by hand. The scaled Annex K tables are compared with libjpeg-turbo's in
-// encoder_reference_test.cpp.
+// Quality scaling, the zig-zag reordering of DQT tables (T.81 Figure A.6)
+// and the Q15 reciprocal table.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -16,11 +14,10 @@ using namespace vv;
 
 TEST(ScaleQuantTable, FixedPointsOfTheQualityScale) {
   uint8_t everyValue[64];
-  struct Case {
+  const struct {
     int32_t quality;
     int (*expected)(int v);
-  };
-  const Case cases[] = {
+  } cases[] = {
       {50, [](int v) { return v == 0 ? 1 : v; }},
       {1, [](int v) { return v == 0 ? 1 : std::min(50 * v, 255); }},
       {100, [](int) { return 1; }},
@@ -28,7 +25,7 @@ TEST(ScaleQuantTable, FixedPointsOfTheQualityScale) {
       {75, [](int v) { return std::max((v * 50 + 50) / 100, 1); }},  // scale 200 - 150 = 50
       {10, [](int v) { return std::min(std::max((v * 500 + 50) / 100, 1), 255); }},  // 5000 / 10
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     for (int start = 0; start < 256; start += 64) {
       for (int i = 0; i < 64; ++i) everyValue[i] = static_cast<uint8_t>(start + i);
       ASSERT_EQ(ScaleQuantTable8u(everyValue, c.quality), StatusOk);
