@@ -54,12 +54,6 @@ SegmentList HeaderSegments(const std::vector<uint8_t>& jpeg) {
   return found;
 }
 
-std::vector<uint8_t> SwapRedBlue(const std::vector<uint8_t>& pixels) {
-  std::vector<uint8_t> out(pixels);
-  for (size_t i = 0; i + 2 < out.size(); i += 3) std::swap(out[i], out[i + 2]);
-  return out;
-}
-
 std::vector<uint8_t> NoiseRgb(int width, int height, uint32_t seed) {
   std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
   uint32_t state = seed * 2654435761u + 1;

@@ -40,9 +40,6 @@ EncodedImage EncodeBgr(const EncodeRequest& request);
 using SegmentList = std::vector<std::pair<uint8_t, std::vector<uint8_t>>>;
 SegmentList HeaderSegments(const std::vector<uint8_t>& jpeg);
 
-// R, G, B pixels to B, G, R (and back).
-std::vector<uint8_t> SwapRedBlue(const std::vector<uint8_t>& pixels);
-
 // Uniform noise in 0..255, 3 samples a pixel, from a fixed seed.
 std::vector<uint8_t> NoiseRgb(int width, int height, uint32_t seed);
 
