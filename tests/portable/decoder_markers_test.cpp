@@ -202,32 +202,6 @@ TEST(DecoderMarkers, PassesStopWhereTheyShouldAndTruncationEndsTheData) {
   }
 }
 
-// Cut or bit-flipped frames end with their status and never write outside
-// the destination.
-TEST(DecoderRobustness, DamagedSamplesEndWithTheirStatus) {
-  const struct {
-    const Bytes* sample;
-    int cutFromEnd, flipInData;  // flipInData: offset into the scan data, -1 none
-    int32_t status;
-  } rows[] = {
-      {&kBaseline422, 2, -1, -4}, {&kBaseline422, 40, -1, -4},
-      {&kBaseline422, 0, 5, 0},   {&kGrayRestart, 10, -1, -4},
-  };
-  for (const auto& row : rows) {
-    Bytes jpeg = *row.sample;
-    jpeg.resize(jpeg.size() - row.cutFromEnd);
-    if (row.flipInData >= 0) jpeg[SosEnd(jpeg) + row.flipInData] ^= 0x5A;
-    for (int dstColor : {0, 2, 7}) {
-      OutputRequest request;
-      request.dstColor = dstColor;
-      const DecodedPicture out = DecodeJpeg(jpeg, request);
-      EXPECT_EQ(out.status, row.status) << row.cutFromEnd << " " << dstColor;
-      EXPECT_TRUE(std::all_of(out.pixels.end() - std::min<size_t>(64, out.pixels.size()), out.pixels.end(),
-                              [](uint8_t b) { return b == 0xA5; }));
-    }
-  }
-}
-
 // The restart sample: 16x16 gray, DRI 1, RST0..RST2 between its four MCUs.
 // Catches DC predictions not reset at the markers (each block keeps the mean
 // of its source), markers out of order taken as they come, and garbage in
