@@ -1,9 +1,6 @@
-// The decoder's marker parsing and scan decoding: the frame description of
-// real files, the status codes, the sampling and colour-space decisions,
-// truncated and damaged frames, restarts.
+// The decoder's marker parsing and scan decoding: the status codes, the
+// sampling and colour-space decisions, truncated frames, restarts.
 #include <gtest/gtest.h>
-
-#include <algorithm>
 
 #include "decoder_test_util.h"
 #include "encoder_test_util.h"
