@@ -1,7 +1,6 @@
-// libFuzzer target over the decoder's other output forms: the last byte of
-// an input chooses the output description (colour, scale, sparse transform,
-// packed 4:2:2, planar, 16-bit samples), the bytes before it are the JPEG
-// stream. Output buffers end in guard bytes that must survive every decode.
+// libFuzzer target over the decoder's output forms: the last byte chooses
+// the output description, the bytes before it are the JPEG stream; the
+// guard bytes behind every output buffer must survive.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

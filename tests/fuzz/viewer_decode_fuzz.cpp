@@ -1,12 +1,6 @@
-// libFuzzer target over the viewer's decode path: every byte string is a
-// sample handed to one long-lived decoder and one set of frame buffers, as a
-// viewer keeps them from frame to frame (quantisation tables and buffers
-// survive between inputs, as they do between the frames of a stream).
-//
-// Samples whose header announces more than 1 megapixel are only parsed:
-// decoding one is correct but can take seconds under the sanitizers (a big
-// picture, output again after every scan of a progressive frame),
-// which would stall the search without exercising anything new.
+// libFuzzer target over the viewer's decode path: every input is a frame for
+// one long-lived decoder and set of frame buffers, as a viewer keeps them.
+// Frames announcing more than 1 megapixel are only parsed (slow, nothing new).
 #include <cstddef>
 #include <cstdint>
 

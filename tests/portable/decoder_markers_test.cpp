@@ -1,18 +1,45 @@
-// The decoder's marker parsing: the frame description of real files, one
-// row per error code and per segment edge case, the sampling and colour-space
-// decisions, and truncated headers. Random input is the fuzz targets' work;
-// well-formed variants are the conformance corpus's.
+// The decoder's marker parsing and scan decoding: the status codes, the
+// sampling and colour-space decisions, truncated frames, restarts.
 #include <gtest/gtest.h>
 
 #include "decoder_test_util.h"
+#include "encoder_test_util.h"
 #include "jpeg/decoder.h"
 #include "jpeg_builder_util.h"
-#include "jpeg_samples_util.h"
 
 namespace {
 
 using namespace vv;
 using namespace vv::test;
+
+// Two 16x16 pictures of pixel (x, y) = red 16x + 8, green 16y + 8, blue
+// 16(x ^ y) + 8: 4:2:2 from this project's encoder, and gray with DRI 1 and
+// RST0..RST2 between its four blocks made by libjpeg-turbo's cjpeg 2.1.5.
+Bytes Baseline422() {
+  Bytes bgr;
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 16; ++x) bgr.insert(bgr.end(), {uint8_t(16 * (x ^ y) + 8), uint8_t(16 * y + 8), uint8_t(16 * x + 8)});
+  }
+  return EncodeBgr(EncodeRequest(bgr.data(), 16, 16, 50)).bytes;
+}
+// cjpeg -quality 50 -optimize -grayscale -restart 1B
+const uint8_t kGrayRestartData[] = {
+    0xff, 0xd8, 0xff, 0xe0, 0x00, 0x10, 0x4a, 0x46, 0x49, 0x46, 0x00, 0x01, 0x01, 0x00, 0x00, 0x01,
+    0x00, 0x01, 0x00, 0x00, 0xff, 0xdb, 0x00, 0x43, 0x00, 0x10, 0x0b, 0x0c, 0x0e, 0x0c, 0x0a, 0x10,
+    0x0e, 0x0d, 0x0e, 0x12, 0x11, 0x10, 0x13, 0x18, 0x28, 0x1a, 0x18, 0x16, 0x16, 0x18, 0x31, 0x23,
+    0x25, 0x1d, 0x28, 0x3a, 0x33, 0x3d, 0x3c, 0x39, 0x33, 0x38, 0x37, 0x40, 0x48, 0x5c, 0x4e, 0x40,
+    0x44, 0x57, 0x45, 0x37, 0x38, 0x50, 0x6d, 0x51, 0x57, 0x5f, 0x62, 0x67, 0x68, 0x67, 0x3e, 0x4d,
+    0x71, 0x79, 0x70, 0x64, 0x78, 0x5c, 0x65, 0x67, 0x63, 0xff, 0xc0, 0x00, 0x0b, 0x08, 0x00, 0x10,
+    0x00, 0x10, 0x01, 0x01, 0x11, 0x00, 0xff, 0xc4, 0x00, 0x17, 0x00, 0x00, 0x03, 0x01, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03, 0x04, 0x05, 0x06, 0xff,
+    0xc4, 0x00, 0x18, 0x10, 0x00, 0x02, 0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x04, 0x11, 0x12, 0x21, 0xff, 0xdd, 0x00, 0x04, 0x00, 0x01, 0xff,
+    0xda, 0x00, 0x08, 0x01, 0x01, 0x00, 0x00, 0x3f, 0x00, 0xcf, 0xae, 0x8d, 0x63, 0x0f, 0xff, 0xd0,
+    0x0a, 0xe8, 0xd6, 0x30, 0xff, 0xd1, 0x75, 0x74, 0x6b, 0x18, 0x7f, 0xff, 0xd2, 0xb2, 0xba, 0x35,
+    0x8c, 0x3f, 0xff, 0xd9,
+};
+const Bytes kBaseline422 = Baseline422();
+const Bytes kGrayRestart(kGrayRestartData, kGrayRestartData + sizeof kGrayRestartData);
 
 Bytes Concat(std::initializer_list<Bytes> parts) {
   Bytes all;
@@ -27,41 +54,15 @@ int32_t FirstSosOffset(const Bytes& bytes) {
   return -1;
 }
 
-// Expected values as libjpeg-turbo's djpeg -verbose reports them.
-TEST(DecoderMarkers, RealFilesDescribeTheFrameAndStopOnTheFirstScan) {
-  const struct {
-    const SampleJpeg* sample;
-    int mode, components, samplingClass, colorSpace, restartInterval;
-  } samples[] = {
-      {&kSampleBaseline422, 1, 3, 1, 4, 0}, {&kSampleProgressive420, 3, 3, 3, 4, 0},
-      {&kSampleGrayRestart, 1, 1, 0, 1, 1},
-  };
-  for (const auto& s : samples) {
-    SCOPED_TRACE(s.mode * 10 + s.colorSpace);
-    DecoderHarness h;
-    const Bytes bytes = s.sample->bytes();
-    ASSERT_EQ(h.Run(bytes, 0), 0);
-    EXPECT_EQ(h.decoder.width, 16);
-    EXPECT_EQ(h.decoder.height, 16);
-    EXPECT_EQ(h.decoder.mode, s.mode);
-    EXPECT_EQ(h.decoder.componentCount, s.components);
-    EXPECT_EQ(h.decoder.samplingClass, s.samplingClass);
-    EXPECT_EQ(h.decoder.colorSpace, s.colorSpace);
-    EXPECT_EQ(h.decoder.restartInterval, s.restartInterval);
-    EXPECT_EQ(h.StreamOffset(), FirstSosOffset(bytes));
-    // Skipping every scan walks to EOI through RST markers and later DHTs.
-    ASSERT_EQ(h.Run(bytes, 2), 0);
-    EXPECT_EQ(h.StreamOffset(), int32_t(bytes.size()));
-  }
+// Offset just behind the first SOS segment (start of entropy-coded data).
+int32_t SosEnd(const Bytes& b) {
+  const int32_t sos = FirstSosOffset(b);
+  return sos + 2 + (b[sos + 2] << 8 | b[sos + 3]);
 }
 
-// One row per status the bytes of a frame can produce, and per segment edge
-// case; the header pass and, when it succeeds, the decoding pass run.
+// One row per status a frame can produce, and segment edge cases that pass.
 TEST(DecoderMarkers, StatusOfEachMalformedOrUnsupportedStream) {
   const uint8_t twoCodes[16] = {2}, oneCode[16] = {1}, values[2] = {0, 1};
-  uint8_t tooMany[16] = {};
-  tooMany[15] = 255;
-  tooMany[14] = 2;  // 257 values
   const auto y = std::vector<ScanComponentSpec>{{1, 0, 0}};
   // Segment `code` with `body` (length off by `delta`) before a valid frame.
   const auto before = [](uint8_t code, const Bytes& body, int delta = 0) {
@@ -82,49 +83,27 @@ TEST(DecoderMarkers, StatusOfEachMalformedOrUnsupportedStream) {
     int32_t status;
   } rows[] = {
       {"arithmetic coding", frame(0xC9, 8, ycc), -1},
-      {"hierarchical", frame(0xC5, 8, ycc), -1},
-      {"progressive 12 bit", frame(0xC2, 12, ycc), -1},
       {"12 bit to 8-bit output", JpegBuilder().Soi().Dqt8(0, 1).Sof(0xC1, 12, 8, 8, {{1, 1, 1, 0}})
            .StandardDht().Sos(ScanOf(1)).ScanData().Eoi().bytes(), -1},
-      {"partially interleaved scan", scan(0xC0, SosBody({{1, 0, 0}, {2, 1, 1}}, 0, 63, 0, 0)), -1},
-      {"single-component scan data matching no code",
-       JpegBuilder().Soi().Dqt8(0, 1).Sof(0xC0, 8, 8, 8, ycc).Segment(0xC4, DhtBody(0, 0, oneCode, values))
-           .Segment(0xC4, DhtBody(1, 0, oneCode, values)).Sos(y)
-           .Raw({0xFE, 0xFE, 0xFE}).Eoi().bytes(), -2},
-      {"no EOI", Bytes(kSampleBaseline422.data, kSampleBaseline422.data + kSampleBaseline422.size - 2), -4},
-      {"nothing", {}, -4},
+      {"scan data matching no code", JpegBuilder().Soi().Dqt8(0, 1).Sof(0xC0, 8, 8, 8, ycc)
+           .Segment(0xC4, DhtBody(0, 0, oneCode, values)).Segment(0xC4, DhtBody(1, 0, oneCode, values))
+           .Sos(y).Raw({0xFE, 0xFE, 0xFE}).Eoi().bytes(), -2},
+      {"no EOI", Bytes(kBaseline422.begin(), kBaseline422.end() - 2), -4},
       {"segment length 1", before(0xE5, {}, -1), -7},
       {"DHT class 2", before(0xC4, DhtBody(2, 0, twoCodes, values)), -7},
-      {"DHT table 4", before(0xC4, DhtBody(0, 4, twoCodes, values)), -7},
       {"undefined AC table 2", JpegBuilder().Soi().Dqt8(0, 1).Sof(0xC0, 8, 16, 16, {{1, 1, 1, 0}})
            .Sos({{1, 0, 2}}).ScanData().Eoi().bytes(), -7},
       {"SOF length one more", frame(0xC0, 8, ycc, 1), -8},
       {"baseline 16 bit", frame(0xC0, 16, ycc), -8},
-      {"lossless 17 bit", frame(0xC3, 17, ycc), -8},
-      {"five components", frame(0xC0, 8, {{1, 1, 1, 0}, {2, 1, 1, 0}, {3, 1, 1, 0}, {4, 1, 1, 0}, {5, 1, 1, 0}}), -8},
-      {"V 5", frame(0xC0, 8, {{1, 1, 5, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}}), -8},
-      {"Tq 4 in SOF", frame(0xC0, 8, {{1, 1, 1, 0}, {2, 1, 1, 4}, {3, 1, 1, 1}}), -8},
-      {"width 0", JpegBuilder().Soi().Segment(0xC0, SofBody(8, 0, 8, ycc)).Eoi().bytes(), -8},
       {"second frame header", JpegBuilder().Soi().Sof(0xC0, 8, 8, 8, ycc).Sof(0xC0, 8, 16, 16, ycc).Eoi().bytes(), -8},
       {"DQT trailing byte", before(0xDB, Concat({DqtBody8(0, 1), {0}})), -9},
-      {"DQT Tq 4", before(0xDB, DqtBody8(4, 1)), -9},
-      {"DQT Pq 2", before(0xDB, Concat({{0x20}, Bytes(64, 1)})), -9},
-      {"DHT trailing byte", before(0xC4, Concat({DhtBody(0, 3, twoCodes, values), {0}})), -10},
       {"DHT values beyond the segment", before(0xC4, DhtBody(0, 0, twoCodes, values), -1), -10},
-      {"DHT 257 values", before(0xC4, Concat({{0x00}, Bytes(tooMany, tooMany + 16), Bytes(257, 0)})), -10},
       {"component twice in SOS", scan(0xC0, SosBody({{1, 0, 0}, {1, 0, 0}, {2, 1, 1}}, 0, 63, 0, 0)), -11},
-      {"Ns 0", scan(0xC0, SosBody({}, 0, 63, 0, 0)), -11},
-      {"SOS length one more", scan(0xC0, SosBody(ScanOf(3), 0, 63, 0, 0), 1), -11},
-      {"unknown component", scan(0xC0, SosBody({{9, 0, 0}}, 0, 63, 0, 0)), -11},
       {"baseline Se 62", scan(0xC0, SosBody(y, 0, 62, 0, 0)), -11},
       {"progressive Ah 1 Al 2", scan(0xC2, SosBody(y, 1, 63, 1, 2)), -11},
-      {"progressive DC with AC", scan(0xC2, SosBody(y, 0, 5, 0, 0)), -11},
       {"lossless predictor 8", scan(0xC3, SosBody(ScanOf(3), 8, 0, 0, 0)), -11},
-      {"lossless Al = precision", scan(0xC3, SosBody(ScanOf(3), 1, 0, 0, 8)), -11},
-      {"scan before any frame", JpegBuilder().Soi().Sos(ScanOf(1)).Eoi().bytes(), -11},
       {"DRI length 5", before(0xDD, {0, 9, 0}), -12},
-      // Edge cases that must pass.
-      {"DQT 16 bit and 8 bit in one segment", before(0xDB, Concat({DqtBody8(0, 1), DqtBody16(1, 300)})), 0},
+      {"DQT 16 bit and 8 bit in one segment", before(0xDB, Concat({DqtBody8(0, 1), {0x11}, Bytes(128, 1)})), 0},
       {"empty DQT and DHT", JpegBuilder().Soi().Segment(0xDB, {}).Segment(0xC4, {}).Sof(0xC0, 8, 16, 16, YCbCr(2, 2))
            .Sos(ScanOf(3)).ScanData().Eoi().bytes(), 0},
       {"JPG0, DNL and APP5 skipped", JpegBuilder().Soi().Segment(0xF0, {0xFF, 0xD9}).Segment(0xDC, {0, 16})
@@ -145,16 +124,13 @@ TEST(DecoderMarkers, StatusOfEachMalformedOrUnsupportedStream) {
   EXPECT_EQ(h.decoder.Decode(1), -6);
 }
 
+// The common samplings are in the libjpeg-turbo comparisons.
 TEST(DecoderMarkers, SamplingClassesAndBlockCounts) {
   const struct {
     const char* what;
     std::vector<FrameComponentSpec> comps;
     int samplingClass, blocksPerMcu, hRatio1, vRatio1;  // ratios of the second component
   } cases[] = {
-      {"4:4:4", YCbCr(1, 1), 0, 3, 1, 1},
-      {"4:2:2", YCbCr(2, 1), 1, 4, 2, 1},
-      {"4:4:0", YCbCr(1, 2), 2, 4, 1, 2},
-      {"4:2:0", YCbCr(2, 2), 3, 6, 2, 2},
       {"4:1:1", YCbCr(4, 1), 4, 6, 4, 1},
       {"luma 3x1 chroma 2x1 (ratio rounds down)", {{1, 3, 1, 0}, {2, 2, 1, 1}, {3, 1, 1, 1}}, 4, 6, 1, 1},
       {"CMYK 2x2", {{1, 2, 2, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}, {4, 2, 2, 0}}, 3, 10, 2, 2},
@@ -201,23 +177,73 @@ TEST(DecoderMarkers, ColourSpaceDecision) {
   }
 }
 
-// A header cut anywhere ends with the end of data, also through a window
-// refilled 3 bytes at a time.
-TEST(DecoderMarkers, EveryTruncationEndsWithEndOfData) {
-  for (const Bytes& full : {kSampleBaseline422.bytes(), kSampleProgressive420.bytes(), kSampleGrayRestart.bytes()}) {
-    const int32_t sos = FirstSosOffset(full);
-    const int32_t sosEnd = sos + 2 + (full[sos + 2] << 8 | full[sos + 3]);
+// The header pass stops on the first SOS, skipping every scan walks to EOI
+// (through RST markers), and a stream cut anywhere ends with the end of
+// data, also through a window refilled 3 bytes at a time.
+TEST(DecoderMarkers, PassesStopWhereTheyShouldAndTruncationEndsTheData) {
+  for (const Bytes& full : {kBaseline422, kGrayRestart}) {
+    DecoderHarness h;
+    ASSERT_EQ(h.Run(full, 0), 0);
+    EXPECT_EQ(h.StreamOffset(), FirstSosOffset(full));
+    ASSERT_EQ(h.Run(full, 2), 0);
+    EXPECT_EQ(h.StreamOffset(), int32_t(full.size()));
     for (size_t length = 0; length < full.size(); ++length) {
       const Bytes prefix(full.begin(), full.begin() + length);
       for (int32_t window : {16384, 3}) {
-        DecoderHarness h;
-        if (int32_t(length) < sosEnd) {
+        if (int32_t(length) < SosEnd(full)) {
           EXPECT_EQ(h.Run(prefix, 0, window), -4) << "header cut at " << length;
         }
         EXPECT_EQ(h.Run(prefix, 2, window), -4) << "stream cut at " << length;
       }
     }
   }
+}
+
+// The restart sample: 16x16 gray, DRI 1, RST0..RST2 between its four MCUs.
+// Catches DC predictions not reset at the markers (each block keeps the mean
+// of its source), markers out of order taken as they come, and garbage in
+// one interval spreading past the next marker.
+TEST(DecoderRestart, MarkersResetPredictionAndConfineDamage) {
+  const Bytes& jpeg = kGrayRestart;
+  OutputRequest request;
+  request.dstColor = 1;
+  const DecodedPicture original = DecodeJpeg(jpeg, request);
+  ASSERT_EQ(original.status, 0);
+  const auto at = [](const DecodedPicture& p, int x, int y) { return p.pixels[y * p.step + x]; };
+  for (int block = 0; block < 4; ++block) {
+    double got = 0, want = 0;
+    for (int y = block / 2 * 8; y < block / 2 * 8 + 8; ++y) {
+      for (int x = block % 2 * 8; x < block % 2 * 8 + 8; ++x) {
+        got += at(original, x, y);
+        want += 0.299 * (16 * x + 8) + 0.587 * (16 * y + 8) + 0.114 * (16 * (x ^ y) + 8);
+      }
+    }
+    EXPECT_NEAR(got / 64, want / 64, 3) << "block " << block;
+  }
+  Bytes shuffled = jpeg;
+  int seen = 0;
+  size_t firstRst = 0;
+  for (size_t i = SosEnd(jpeg); i + 1 < shuffled.size(); ++i) {
+    if (shuffled[i] == 0xFF && shuffled[i + 1] >= 0xD0 && shuffled[i + 1] <= 0xD7) {
+      if (seen == 0) firstRst = i;
+      shuffled[i + 1] = static_cast<uint8_t>(0xD7 - seen++);
+    }
+  }
+  ASSERT_EQ(seen, 3);
+  const DecodedPicture out = DecodeJpeg(shuffled, request);
+  ASSERT_EQ(out.status, 0);
+  EXPECT_EQ(out.pixels, original.pixels);
+  // Garbage without 0xFF behind the first RST damages the top right block only.
+  Bytes damaged = jpeg;
+  const Bytes garbage = {0x13, 0x57, 0x9B, 0xDF, 0x24, 0x68, 0xAC, 0x11, 0x22, 0x33};
+  damaged.insert(damaged.begin() + firstRst + 3, garbage.begin(), garbage.end());
+  const DecodedPicture hit = DecodeJpeg(damaged, request);
+  ASSERT_EQ(hit.status, 0);
+  int changedOutside = 0;
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 16; ++x) changedOutside += (y >= 8 || x < 8) && at(hit, x, y) != at(original, x, y);
+  }
+  EXPECT_EQ(changedOutside, 0);
 }
 
 }  // namespace

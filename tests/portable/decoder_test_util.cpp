@@ -7,6 +7,8 @@
 
 namespace vv::test {
 
+namespace {
+
 int32_t ChannelsOf(int32_t dstColor, int32_t componentCount) {
   switch (dstColor) {
     case 0: return componentCount;
@@ -16,6 +18,8 @@ int32_t ChannelsOf(int32_t dstColor, int32_t componentCount) {
     default: return 4;
   }
 }
+
+}  // namespace
 
 DecodedPicture DecodeJpeg(CJPEGDecoder* decoder, const std::vector<uint8_t>& jpeg,
                           const OutputRequest& request) {

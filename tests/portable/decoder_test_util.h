@@ -1,6 +1,5 @@
-// Test-side helpers for the decoder's scan and output stages: synthetic
-// pictures, the viewer's two-pass decode sequence with a chosen output
-// description, and pixel comparison figures.
+// Test-side helpers for the decoder: the two-pass decode with a chosen
+// output description, a synthetic picture, pixel comparison.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -32,12 +31,8 @@ struct DecodedPicture {
   std::vector<int32_t> planeSteps;
 };
 
-// Bytes per output pixel of a dstColor (16-bit output doubles it).
-int32_t ChannelsOf(int32_t dstColor, int32_t componentCount);
-
-// ReleaseFrame, InitFrame, attach, Decode(0), SetupGeometry, output
-// description for `request` (lines padded to 4 bytes), Decode(1). Output
-// buffers carry 64 guard bytes checked by the caller through GuardIntact.
+// ReleaseFrame, InitFrame, attach, Decode(0), SetupGeometry, the output
+// description (lines padded to 4 bytes, 64 guard bytes 0xA5), Decode(1).
 DecodedPicture DecodeJpeg(CJPEGDecoder* decoder, const std::vector<uint8_t>& jpeg,
                           const OutputRequest& request);
 DecodedPicture DecodeJpeg(const std::vector<uint8_t>& jpeg, const OutputRequest& request);
@@ -49,8 +44,6 @@ struct Difference {
   int maxDiff = 0;
   double psnr = 0;  // 99 for identical
 };
-// Over width x height pixels of `channels` samples, compared channel by
-// channel; the step of each side is given.
 Difference Compare(const uint8_t* a, int32_t aStep, const uint8_t* b, int32_t bStep, int width,
                    int height, int channels);
 

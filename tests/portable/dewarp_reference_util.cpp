@@ -29,22 +29,16 @@ DewarpSample Perspective(const DewarpConstants& k, double u, double v) {
   double dx = std::sin(theta_view) * std::cos(alpha);
   double dy = std::sin(theta_view) * std::sin(alpha);
   double dz = std::cos(theta_view);
-  double rx = k.rotateData[0], ry = k.rotateData[1], rz = k.rotateData[2];
-  if (rx != 0) {
-    double ny = dy * std::cos(rx) + dz * std::sin(rx);
-    double nz = dz * std::cos(rx) - dy * std::sin(rx);
-    dy = ny;
-    dz = nz;
-  }
-  if (ry != 0) {
-    double nx = dx * std::cos(ry) + dz * std::sin(ry);
-    double nz = dz * std::cos(ry) - dx * std::sin(ry);
-    dx = nx;
-    dz = nz;
-  }
+  const double rx = k.rotateData[0], ry = k.rotateData[1];
+  double t = dy * std::cos(rx) + dz * std::sin(rx);  // about x, then y
+  dz = dz * std::cos(rx) - dy * std::sin(rx);
+  dy = t;
+  t = dx * std::cos(ry) + dz * std::sin(ry);
+  dz = dz * std::cos(ry) - dx * std::sin(ry);
+  dx = t;
   // Rounding can carry |dz| a hair past 1.
   double theta = std::acos(std::fmax(-1.0, std::fmin(1.0, dz)));
-  return LensPoint(k, theta, std::atan2(dy, dx) + rz, true);
+  return LensPoint(k, theta, std::atan2(dy, dx) + k.rotateData[2], true);
 }
 
 DewarpSample CeilingPanorama(const DewarpConstants& k, double u, double v) {

@@ -1,15 +1,12 @@
 // What the four dewarp pixel shaders compute, in double precision with exact
-// trigonometry: for a view's constants and an output texture coordinate, the
-// frame point shown there. The shaders are checked against this, within the
-// error of their polynomial arctangent and arccosine.
+// trigonometry: the frame point shown at an output texture coordinate.
 #pragma once
 
 namespace vv {
 
 enum class DewarpShader { kPerspective, kCeilingPanorama, kFloorPanorama, kWallPanorama };
 
-// The shader constants, by their names in the shaders. The panoramas use only
-// size, imageCenter and LensProfile.
+// The shader constants, by their names in the shaders.
 struct DewarpConstants {
   double size[2];               // frame width W and height H
   double imageCenter[2];        // (cx, cy)
@@ -26,23 +23,19 @@ struct DewarpSample {
   bool black;    // the shader outputs opaque black instead of sampling
 };
 
-// Maps output texture coordinate (u, v) (0..1 across the quad) to the frame
-// point the given shader samples. Never fails; degenerate inputs give NaN
-// coordinates with black set for the shaders that test the frame bounds.
+// (u, v) runs 0..1 across the quad; degenerate inputs give NaN coordinates.
 DewarpSample DewarpReferencePoint(DewarpShader shader, const DewarpConstants& constants,
                                   double u, double v);
 
 // r(theta) of the lens model for these constants.
 double DewarpLensRadius(const DewarpConstants& constants, double theta);
 
-// The constants of a panorama of a width x height frame with the circle
-// centred, lens profile given in fractions of the height.
+// A panorama of a width x height frame, the circle centred, the lens profile
+// in fractions of the height.
 DewarpConstants PanoramaConstants(double width, double height, const double profile[3]);
 
-// The constants of the perspective view of a camera mounted by `effect`
-// (1 wall, 2 ceiling, 3 floor) at pan, tilt and zoom (degrees; below 2 the
-// overview blend parameter) on a view of aspect `viewAspect`, worked from
-// the lens and mounting geometry.
+// The perspective view of a camera mounted by `effect` (1 wall, 2 ceiling,
+// 3 floor) at pan, tilt and zoom (degrees; below 2 the overview blend).
 DewarpConstants PerspectiveConstants(int effect, double pan, double tilt, double zoom,
                                      double viewAspect, double width, double height,
                                      const double profile[3]);

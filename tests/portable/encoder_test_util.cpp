@@ -7,18 +7,6 @@
 
 namespace vv::test {
 
-void DescribeSource(CJPEGEncoder* encoder, const uint8_t* bgr, int32_t width, int32_t height,
-                    int32_t step) {
-  encoder->Reset();
-  encoder->srcData = bgr;
-  encoder->width = width;
-  encoder->height = height;
-  encoder->srcStep = step;
-  encoder->srcPrecision = 8;
-  encoder->srcChannels = 3;
-  encoder->srcColor = 3;
-}
-
 EncodedImage EncodeBgr(const EncodeRequest& request) {
   constexpr int32_t kGuard = 256;
   constexpr uint8_t kGuardByte = 0xA5;
@@ -29,7 +17,14 @@ EncodedImage EncodeBgr(const EncodeRequest& request) {
 
   EncodedImage result;
   std::unique_ptr<CJPEGEncoder> encoder(new CJPEGEncoder());
-  DescribeSource(encoder.get(), request.bgr, request.width, request.height, request.width * 3);
+  encoder->Reset();
+  encoder->srcData = request.bgr;
+  encoder->width = request.width;
+  encoder->height = request.height;
+  encoder->srcStep = request.width * 3;
+  encoder->srcPrecision = 8;
+  encoder->srcChannels = 3;
+  encoder->srcColor = 3;
   result.paramsStatus = encoder->SetParams(request.quality);
   if (result.paramsStatus == 0) {
     encoder->bitOutput.stream = &stream;
@@ -57,12 +52,6 @@ SegmentList HeaderSegments(const std::vector<uint8_t>& jpeg) {
     at += 2 + length;
   }
   return found;
-}
-
-std::vector<uint8_t> SwapRedBlue(const std::vector<uint8_t>& pixels) {
-  std::vector<uint8_t> out(pixels);
-  for (size_t i = 0; i + 2 < out.size(); i += 3) std::swap(out[i], out[i + 2]);
-  return out;
 }
 
 std::vector<uint8_t> NoiseRgb(int width, int height, uint32_t seed) {

@@ -31,10 +31,6 @@ struct EncodedImage {
   bool Ok() const { return paramsStatus == 0 && headerStatus == 0 && dataStatus == 0; }
 };
 
-// Reset and the source description of 8-bit blue-green-red rows.
-void DescribeSource(CJPEGEncoder* encoder, const uint8_t* bgr, int32_t width, int32_t height,
-                    int32_t step);
-
 // Reset, source, SetParams, output attached, optional comment, WriteHeader,
 // WriteData, into a CMemBuffOutput of `capacity` bytes followed by guards.
 EncodedImage EncodeBgr(const EncodeRequest& request);
@@ -43,9 +39,6 @@ EncodedImage EncodeBgr(const EncodeRequest& request);
 // including the first SOS.
 using SegmentList = std::vector<std::pair<uint8_t, std::vector<uint8_t>>>;
 SegmentList HeaderSegments(const std::vector<uint8_t>& jpeg);
-
-// R, G, B pixels to B, G, R (and back).
-std::vector<uint8_t> SwapRedBlue(const std::vector<uint8_t>& pixels);
 
 // Uniform noise in 0..255, 3 samples a pixel, from a fixed seed.
 std::vector<uint8_t> NoiseRgb(int width, int height, uint32_t seed);

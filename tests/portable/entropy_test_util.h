@@ -2,23 +2,11 @@
 // primitives: canonical code assignment (Annex C) and a bit sink with 0xFF
 // stuffing and 1-bit padding.
 #pragma once
-#include <algorithm>
 #include <cstdint>
 #include <vector>
 
-#include "primitives/huffman_tables.h"
 
 namespace vv::test {
-
-struct TableDef {
-  uint8_t bits[16] = {};
-  uint8_t vals[256] = {};
-  int count() const {
-    int n = 0;
-    for (uint8_t b : bits) n += b;
-    return n;
-  }
-};
 
 struct Code {
   uint32_t code = 0;
@@ -26,22 +14,15 @@ struct Code {
 };
 
 // Annex C: consecutive codes within a length, shifted left at each length.
-inline std::vector<Code> CanonicalCodes(const TableDef& t) {
+inline std::vector<Code> CanonicalCodes(const uint8_t* bits, const uint8_t* vals) {
   std::vector<Code> codes(256);
   uint32_t code = 0;
   int k = 0;
   for (int length = 1; length <= 16; ++length) {
-    for (int i = 0; i < t.bits[length - 1]; ++i) codes[t.vals[k++]] = Code{code++, length};
+    for (int i = 0; i < bits[length - 1]; ++i) codes[vals[k++]] = Code{code++, length};
     code <<= 1;
   }
   return codes;
-}
-
-inline TableDef StdTable(const uint8_t* bits, const uint8_t* vals) {
-  TableDef t;
-  std::copy(bits, bits + 16, t.bits);
-  std::copy(vals, vals + 256, t.vals);
-  return t;
 }
 
 // MSB-first bit writer with the entropy-coded segment's byte stuffing.

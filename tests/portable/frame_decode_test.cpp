@@ -1,5 +1,5 @@
-// The viewer's decode path: gray widening, the component rules and the row
-// flip, on lossless pictures whose pixels are known exactly.
+// The viewer's decode path on lossless pictures whose pixels are known
+// exactly: gray widening, the row flip, the width and component rules.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -12,8 +12,7 @@ namespace {
 using namespace vv;
 using namespace vv::test;
 
-// A `width` wide picture of `components` planes at `precision` bits whose
-// rows of 8 lines are flat with the given values.
+// A `width` wide picture whose rows of 8 lines are flat with the given values.
 Bytes Picture(int width, const std::vector<int>& rowValues, int components = 1, int precision = 8) {
   LosslessFrame f;
   f.precision = precision;
@@ -24,23 +23,15 @@ Bytes Picture(int width, const std::vector<int>& rowValues, int components = 1, 
   return EncodeLossless(f, std::vector<std::vector<int>>(components, plane));
 }
 
-class FrameDecode : public ::testing::Test {
- protected:
-  ~FrameDecode() override { ReleaseFrameBuffers(&frame); }
-  bool Decode(const Bytes& sample) {
-    return DecodeViewerFrame(&decoder, sample.data(), static_cast<uint32_t>(sample.size()), &frame,
-                             &sizeChanged);
-  }
-  const uint8_t* Pixel(int x, int y) const { return frame.frameBits + (y * frame.frameWidth + x) * 4; }
+TEST(FrameDecode, GrayIsWidenedAndFlippedAndOddFramesRefused) {
   CJPEGDecoder decoder;
   FrameBuffers frame;
   bool sizeChanged = false;
-};
-
-// Gray pictures become g, g, g, 0 top-down; the flip brings the bottom row
-// first.
-TEST_F(FrameDecode, GrayPictureIsWidenedAndFlipped) {
-  ASSERT_TRUE(Decode(Picture(48, {200, 60})));
+  const auto decode = [&](const Bytes& b) {
+    return DecodeViewerFrame(&decoder, b.data(), static_cast<uint32_t>(b.size()), &frame, &sizeChanged);
+  };
+  // Gray becomes g, g, g, 0 top-down; the flip brings the bottom row first.
+  ASSERT_TRUE(decode(Picture(48, {200, 60})));
   EXPECT_TRUE(sizeChanged);
   EXPECT_EQ(frame.frameWidth, 48u);
   EXPECT_EQ(frame.frameHeight, 16u);
@@ -51,26 +42,22 @@ TEST_F(FrameDecode, GrayPictureIsWidenedAndFlipped) {
     for (int y = 0; y < 16; ++y) {
       for (int x = 0; x < 48; ++x) {
         const int g = (y < 8) != flipped ? 200 : 60;
-        const uint8_t* p = Pixel(x, y);
+        const uint8_t* p = frame.frameBits + (y * 48 + x) * 4;
         ASSERT_TRUE(p[0] == g && p[1] == g && p[2] == g && p[3] == 0) << x << "," << y << " " << flipped;
       }
     }
   }
   EXPECT_EQ(frame.frameHeader->biHeight, 16);
-}
-
-TEST_F(FrameDecode, GrayPictureNarrowerThanFortyPixelsFailsButReportsItsSize) {
-  EXPECT_TRUE(Decode(Picture(40, {128})));
-  EXPECT_FALSE(Decode(Picture(39, {128})));
+  // Gray narrower than 40 pixels fails but reports its size.
+  EXPECT_TRUE(decode(Picture(40, {128})));
+  EXPECT_FALSE(decode(Picture(39, {128})));
   EXPECT_TRUE(sizeChanged);
   EXPECT_EQ(frame.frameWidth, 39u);
   EXPECT_EQ(frame.frameHeight, 8u);
-}
-
-TEST_F(FrameDecode, RefusesWhatTheViewerCannotShow) {
-  EXPECT_FALSE(Decode({1, 2, 3, 4, 5})) << "not a JPEG";
-  EXPECT_FALSE(Decode(Picture(48, {1}, 2))) << "two components";
-  EXPECT_FALSE(Decode(Picture(48, {1}, 1, 12))) << "12-bit samples";
+  EXPECT_FALSE(decode({1, 2, 3, 4, 5})) << "not a JPEG";
+  EXPECT_FALSE(decode(Picture(48, {1}, 2))) << "two components";
+  EXPECT_FALSE(decode(Picture(48, {1}, 1, 12))) << "12-bit samples";
+  ReleaseFrameBuffers(&frame);
 }
 
 }  // namespace

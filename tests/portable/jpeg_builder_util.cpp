@@ -27,15 +27,6 @@ Bytes DqtBody8(int tq, uint8_t firstValue) {
   return body;
 }
 
-Bytes DqtBody16(int tq, uint16_t firstValue) {
-  Bytes body = {uint8_t(0x10 | tq)};
-  for (int i = 0; i < 64; ++i) {
-    const uint16_t v = uint16_t(firstValue + i);
-    body.insert(body.end(), {uint8_t(v >> 8), uint8_t(v)});
-  }
-  return body;
-}
-
 Bytes DhtBody(int tc, int th, const uint8_t* bits, const uint8_t* values) {
   Bytes body = {uint8_t(tc << 4 | th)};
   int total = 0;

@@ -1,6 +1,5 @@
-// Test-side JPEG stream builder: writes markers and segments byte by byte as
-// T.81 Annex B lays them out, with hooks for wrong lengths and bad fields,
-// and a harness that runs the viewer's per-frame header sequence.
+// Test-side JPEG stream builder after T.81 Annex B (segments with any length
+// field), a lossless encoder, and the viewer's per-frame header sequence.
 #pragma once
 #include <cstdint>
 #include <initializer_list>
@@ -24,15 +23,13 @@ struct ScanComponentSpec {
 Bytes SofBody(int precision, int width, int height, const std::vector<FrameComponentSpec>& comps);
 Bytes SosBody(const std::vector<ScanComponentSpec>& comps, int ss, int se, int ah, int al);
 Bytes DqtBody8(int tq, uint8_t firstValue);  // values firstValue, firstValue + 1, ...
-Bytes DqtBody16(int tq, uint16_t firstValue);
 Bytes DhtBody(int tc, int th, const uint8_t* bits, const uint8_t* values);
 Bytes JfifBody();  // version 1.02, no units, density 1 x 1
 Bytes AdobeBody(int transform);
 
-// Three components 1, 2, 3: the first h x v, the others 1 x 1, tables 0/1/1.
+// Components 1, 2, 3: the first h x v, the others 1 x 1, tables 0/1/1.
 std::vector<FrameComponentSpec> YCbCr(uint8_t h, uint8_t v);
-// The scan over components 1..n with DC/AC tables 0 for the first and 1 for
-// the others.
+// The scan over components 1..n, tables 0 for the first and 1 for the others.
 std::vector<ScanComponentSpec> ScanOf(int n);
 
 class JpegBuilder {
@@ -67,22 +64,19 @@ class JpegBuilder {
   Bytes bytes_;
 };
 
-// A lossless (SOF3) frame written after T.81 Annex H: the predictions of
-// Table H.1, restarts after every `restartRows` rows, one interleaved scan or
-// one scan per component, every difference category coded in 5 bits.
+// A lossless (SOF3) frame after T.81 Annex H, every difference category
+// coded in 5 bits.
 struct LosslessFrame {
   int precision = 8, predictor = 1, pt = 0, width = 0, height = 0;
   bool separateScans = false;
   int restartRows = 0;  // 0: no restarts
   bool jfif = false;
 };
-// planes[k] holds component k's width * height samples, already shifted
-// right by the point transform.
+// planes[k]: component k's samples, already shifted by the point transform.
 Bytes EncodeLossless(const LosslessFrame& f, const std::vector<std::vector<int>>& planes);
 
-// The viewer's per-frame sequence around one byte string: ReleaseFrame,
-// InitFrame, attach a fresh window of `window` bytes, then Decode(passMode).
-// The harness keeps the bytes and the memory stream alive.
+// ReleaseFrame, InitFrame, attach a window of `window` bytes over a copy of
+// `data`, Decode(passMode).
 class DecoderHarness {
  public:
   int32_t Run(const Bytes& data, int32_t passMode = 0, int32_t window = 16384);

@@ -14,11 +14,10 @@ constexpr uint32_t kEcxSse3 = 1u << 0, kEcxPclmul = 1u << 1, kEcxSsse3 = 1u << 9
                    kEcxAes = 1u << 25, kEcxOsxsave = 1u << 27, kEcxAvx = 1u << 28;
 
 TEST(FeatureMask, DecodesEveryBitFromItsRegister) {
-  struct Case {
+  const struct {
     uint32_t ecx, edx;
     uint64_t xcr0, mask;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {0, kEdxMmx | kEdxSse | kEdxSse2, 0, FeatureMmx | FeatureSse | FeatureSse2},
       {kEcxSse3 | kEcxSsse3 | kEcxMovbe, 0, 0, FeatureSse3 | FeatureSsse3 | FeatureMovbe},
       {kEcxSse41 | kEcxSse42, 0, 0, FeatureSse41 | FeatureSse42},
@@ -28,29 +27,22 @@ TEST(FeatureMask, DecodesEveryBitFromItsRegister) {
       {kEcxAvx | kEcxOsxsave, 0, 7, FeatureAvx | FeatureOsAvx},
       {kEcxOsxsave, 0, 7, 0},                                        // OS support needs AVX too
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     EXPECT_EQ(FeatureMaskFromCpuid(c.ecx, c.edx, c.xcr0), c.mask)
         << std::hex << "ecx " << c.ecx << " edx " << c.edx;
   }
 }
 
 TEST(LevelSelection, FollowsTheInstructionSets) {
-  struct Case {
+  const uint64_t base = FeatureMmx | FeatureSse | FeatureSse2, avx = FeatureAvx | FeatureOsAvx;
+  const struct {
     uint64_t mask;
     int32_t level;
+  } cases[] = {
+      {base, 0}, {base | FeatureSse3, 1}, {base | FeatureSse3 | FeatureSsse3, 2}, {base | FeatureSse41, 3},
+      {base | FeatureMovbe | FeatureSse3, 1}, {base | avx | FeatureSse3, 1},  // AVX never raises it
   };
-  const uint64_t base = FeatureMmx | FeatureSse | FeatureSse2;
-  const Case cases[] = {
-      {base, 0},
-      {base | FeatureSse3, 1},
-      {base | FeatureSse3 | FeatureSsse3, 2},
-      {base | FeatureSse3 | FeatureSsse3 | FeatureSse41, 3},
-      {base | FeatureSse3 | FeatureSsse3 | FeatureSse41 | FeatureAvx | FeatureOsAvx, 3},
-      {base | FeatureSse41, 3},
-      {base | FeatureMovbe | FeatureSse3, 1},                 // MOVBE without SSSE3
-      {base | FeatureAvx | FeatureOsAvx | FeatureSse3, 1},    // AVX never raises the level
-  };
-  for (const Case& c : cases) EXPECT_EQ(LevelFromFeatureMask(c.mask), c.level) << c.mask;
+  for (const auto& c : cases) EXPECT_EQ(LevelFromFeatureMask(c.mask), c.level) << c.mask;
 }
 
 // EBX: ways-1 in bits 22..31, partitions-1 in 12..21, line size-1 in 0..11.

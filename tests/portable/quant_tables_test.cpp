@@ -1,7 +1,5 @@
-// Quality scaling, the zig-zag reordering of DQT tables and the Q15
-// reciprocal table, against T.81 Figure A.6 and the quality formula worked
-// by hand. The scaled Annex K tables are compared with libjpeg-turbo's in
-// encoder_reference_test.cpp.
+// Quality scaling, the zig-zag reordering of DQT tables (T.81 Figure A.6)
+// and the Q15 reciprocal table.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -16,11 +14,10 @@ using namespace vv;
 
 TEST(ScaleQuantTable, FixedPointsOfTheQualityScale) {
   uint8_t everyValue[64];
-  struct Case {
+  const struct {
     int32_t quality;
     int (*expected)(int v);
-  };
-  const Case cases[] = {
+  } cases[] = {
       {50, [](int v) { return v == 0 ? 1 : v; }},
       {1, [](int v) { return v == 0 ? 1 : std::min(50 * v, 255); }},
       {100, [](int) { return 1; }},
@@ -28,7 +25,7 @@ TEST(ScaleQuantTable, FixedPointsOfTheQualityScale) {
       {75, [](int v) { return std::max((v * 50 + 50) / 100, 1); }},  // scale 200 - 150 = 50
       {10, [](int v) { return std::min(std::max((v * 500 + 50) / 100, 1), 255); }},  // 5000 / 10
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     for (int start = 0; start < 256; start += 64) {
       for (int i = 0; i < 64; ++i) everyValue[i] = static_cast<uint8_t>(start + i);
       ASSERT_EQ(ScaleQuantTable8u(everyValue, c.quality), StatusOk);
@@ -47,26 +44,20 @@ const ZigzagSpot kZigzagSpots[] = {{0, 0},   {1, 1},   {8, 2},   {16, 3},  {9, 4
                                    {2, 5},   {7, 28},  {56, 35}, {63, 63}, {62, 62},
                                    {55, 61}, {57, 36}, {15, 42}, {48, 21}, {6, 27}};
 
-TEST(DequantTable, WidensAndPutsZigzagIntoNaturalOrder) {
-  uint8_t zigzag[64];
-  for (int i = 0; i < 64; ++i) zigzag[i] = static_cast<uint8_t>(200 + i / 2 + (i % 2) * 30);
-  uint16_t natural[64];
-  ASSERT_EQ(BuildDequantTable8u(zigzag, natural), StatusOk);
-  for (const ZigzagSpot& spot : kZigzagSpots) EXPECT_EQ(natural[spot.natural], zigzag[spot.zigzag]) << spot.natural;
-  int sum = 0, expectedSum = 0;
-  for (int i = 0; i < 64; ++i) sum += natural[i], expectedSum += zigzag[i];
-  EXPECT_EQ(sum, expectedSum);  // a permutation, nothing dropped or doubled
-}
-
-TEST(ForwardQuantTable, ReciprocalsInQ15) {
-  // Every step against the formula in double precision, through the zig-zag.
+TEST(QuantTables, DequantAndQ15ReciprocalTablesInNaturalOrder) {
   for (int base = 0; base < 256; base += 64) {
     uint8_t zigzag[64];
     for (int i = 0; i < 64; ++i) zigzag[i] = static_cast<uint8_t>(std::max(base + i, 1));
-    uint16_t reciprocals[64];
+    uint16_t natural[64], reciprocals[64];
+    ASSERT_EQ(BuildDequantTable8u(zigzag, natural), StatusOk);
     ASSERT_EQ(BuildQuantTableFwd8u(zigzag, reciprocals), StatusOk);
-    for (const ZigzagSpot& spot : kZigzagSpots)
-      EXPECT_EQ(reciprocals[spot.natural], std::floor(32768.0 / zigzag[spot.zigzag] + 0.5));
+    for (const ZigzagSpot& spot : kZigzagSpots) {
+      EXPECT_EQ(natural[spot.natural], zigzag[spot.zigzag]) << spot.natural;
+      EXPECT_EQ(reciprocals[spot.natural], std::floor(32768.0 / zigzag[spot.zigzag] + 0.5)) << spot.natural;
+    }
+    int sum = 0, expectedSum = 0;
+    for (int i = 0; i < 64; ++i) sum += natural[i], expectedSum += zigzag[i];
+    EXPECT_EQ(sum, expectedSum);  // a permutation, nothing dropped or doubled
   }
 }
 

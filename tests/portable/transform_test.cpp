@@ -1,18 +1,18 @@
-// The forward and inverse DCTs against the ITU-T T.81 A.3.3 formulas written
-// out in double precision, and the sparse and DC-only forms against the full
-// transform. Catches changed transform constants, rounding and saturation
-// faults. The reduced-size transforms are compared with libjpeg-turbo's
-// scaled decoding in decoder_output_reference_test.cpp.
+// The forward and inverse DCTs against the T.81 A.3.3 formulas in double
+// precision, the sparse and DC-only forms against the full transform.
+// Catches changed transform constants, rounding and saturation faults.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <random>
+#include <vector>
 
 #include "primitives/fdct.h"
 #include "primitives/idct.h"
+#include "primitives/processor_level.h"
+#include "primitives/quant_tables.h"
 
 namespace {
 
@@ -47,24 +47,8 @@ void Reference(bool inverse, const double* in, double* out) {
 
 int RoundClamp(double v) { return std::clamp(static_cast<int>(std::floor(v + 0.5)), 0, 255); }
 
-// Random samples of amplitude +-range around 128 (clamped), transformed
-// exactly and quantised by `quant`: what an encoder produces.
-void RandomCoefficients(std::mt19937& random, int range, const uint16_t* quant, int16_t* out) {
-  double samples[64], exact[64];
-  for (double& s : samples) s = std::clamp(static_cast<int>(random() % (2 * range)) - range, -128, 127);
-  Reference(false, samples, exact);
-  for (int i = 0; i < 64; ++i) out[i] = static_cast<int16_t>(std::lround(exact[i] / quant[i]));
-}
-
-void Dequantised(const int16_t* coefficients, const uint16_t* quant, double* samples) {
-  double product[64];
-  for (int i = 0; i < 64; ++i) product[i] = static_cast<double>(coefficients[i]) * quant[i];
-  Reference(true, product, samples);
-}
-
-// The IEEE 1180 style of accuracy test: samples in [-range, range - 1],
-// coefficients rounded to integers (step 1); the range stays inside what
-// 8-bit output can show.
+// IEEE 1180 style: samples in [-range, range - 1], transformed exactly and
+// rounded to integer coefficients, back within one of the exact inverse.
 TEST(InverseDct, WithinOneOnRandomBlocksOfEveryAmplitude) {
   std::mt19937 random(2);
   uint16_t ones[64];
@@ -74,12 +58,14 @@ TEST(InverseDct, WithinOneOnRandomBlocksOfEveryAmplitude) {
     double squareSum = 0, sum = 0;
     const int blocks = 20000;
     for (int n = 0; n < blocks; ++n) {
+      double samples[64], exact[64], back[64];
       int16_t coefficients[64];
       uint8_t out[64];
-      double back[64];
-      RandomCoefficients(random, range, ones, coefficients);
+      for (double& v : samples) v = std::clamp(static_cast<int>(random() % (2 * range)) - range, -128, 127);
+      Reference(false, samples, exact);
+      for (int i = 0; i < 64; ++i) exact[i] = coefficients[i] = static_cast<int16_t>(std::lround(exact[i]));
       ASSERT_EQ(DequantIdct8x8ToU8(coefficients, out, 8, ones), StatusOk);
-      Dequantised(coefficients, ones, back);
+      Reference(true, exact, back);
       for (int i = 0; i < 64; ++i) {
         const int error = out[i] - RoundClamp(back[i]);
         worst = std::max(worst, std::abs(error));
@@ -87,11 +73,9 @@ TEST(InverseDct, WithinOneOnRandomBlocksOfEveryAmplitude) {
         sum += error;
       }
     }
-    std::printf("[ figures  ] IDCT +-%d: max %d, mean square %.5f, mean %.5f\n", range, worst,
-                squareSum / (64.0 * blocks), sum / (64.0 * blocks));
-    EXPECT_LE(worst, 1);
-    EXPECT_LE(squareSum / (64.0 * blocks), 0.02);      // IEEE 1180 overall limit
-    EXPECT_LE(std::fabs(sum / (64.0 * blocks)), 0.0015);  // no bias
+    EXPECT_LE(worst, 1) << range;
+    EXPECT_LE(squareSum / (64.0 * blocks), 0.02) << range;         // IEEE 1180 overall limit
+    EXPECT_LE(std::fabs(sum / (64.0 * blocks)), 0.0015) << range;  // no bias
   }
 }
 
@@ -148,28 +132,49 @@ TEST(InverseDct, DcOnlyBlocksRoundInTheFullFormAndFloorInTheDcForm) {
 }
 
 // Unquantised (reciprocal 32768) forward transform against the exact one,
-// including the all-extreme blocks in which intermediate products reach 2^31.
-TEST(ForwardDct, WithinOneOfTheExactTransform) {
+// including all-extreme blocks in which intermediate products reach 2^31, at
+// every processor level this machine has, each bit-equal to level 0.
+TEST(ForwardDct, WithinOneOfTheExactTransformAtEveryLevel) {
   uint16_t ones[64];
   std::fill(ones, ones + 64, uint16_t{32768});
   std::mt19937 random(7);
-  int worst = 0;
-  for (int n = 0; n < 50512; ++n) {
-    uint8_t block[64];
+  const int count = 50512;
+  std::vector<uint8_t> blocks(64 * count);
+  for (int n = 0; n < count; ++n) {
     for (int i = 0; i < 64; ++i) {
-      // Rows, then columns, all 0 or all 255; then random blocks.
+      // Rows, then columns, all 0 or all 255; then random blocks of several amplitudes.
       const int pattern = n / 2, line = n % 2 ? i % 8 : i / 8;
-      const int noise = (static_cast<int>(random() % 256) - 128) >> (n % 5);  // of several amplitudes
-      block[i] = n < 512 ? ((pattern >> line) & 1 ? 255 : 0) : static_cast<uint8_t>(128 + noise);
+      const int noise = (static_cast<int>(random() % 256) - 128) >> (n % 5);
+      blocks[64 * n + i] = n < 512 ? ((pattern >> line) & 1 ? 255 : 0) : static_cast<uint8_t>(128 + noise);
     }
-    double samples[64], exact[64];
-    for (int i = 0; i < 64; ++i) samples[i] = block[i] - 128.0;
-    Reference(false, samples, exact);
-    int16_t coefficients[64];
-    ASSERT_EQ(FdctQuant8x8FromU8(coefficients, block, 8, ones), StatusOk);
-    for (int i = 0; i < 64; ++i) worst = std::max(worst, std::abs(coefficients[i] - static_cast<int>(std::lround(exact[i]))));
   }
-  EXPECT_LE(worst, 1);
+  // Quantisation by steps 1..64 must also round alike on every tie.
+  uint8_t steps[64];
+  uint16_t quantised[64];
+  for (int i = 0; i < 64; ++i) steps[i] = static_cast<uint8_t>(i + 1);
+  ASSERT_EQ(BuildQuantTableFwd8u(steps, quantised), StatusOk);
+  const int32_t selected = ProcessorLevel();
+  SelectProcessorLevel();
+  const int32_t supported = ProcessorLevel();
+  for (const uint16_t* table : {ones, quantised}) {
+    std::vector<int16_t> levelZero(blocks.size()), got(blocks.size());
+    for (int32_t level = 0; level <= supported; ++level) {
+      ForceProcessorLevelForTesting(level);
+      for (int n = 0; n < count; ++n) ASSERT_EQ(FdctQuant8x8FromU8(&got[64 * n], &blocks[64 * n], 8, table), StatusOk);
+      EXPECT_TRUE(level == 0 || got == levelZero) << "level " << level;
+      levelZero = got;
+    }
+    if (table != ones) continue;
+    int worst = 0;
+    for (int n = 0; n < count; ++n) {
+      double samples[64], exact[64];
+      for (int i = 0; i < 64; ++i) samples[i] = blocks[64 * n + i] - 128.0;
+      Reference(false, samples, exact);
+      for (int i = 0; i < 64; ++i) worst = std::max(worst, std::abs(got[64 * n + i] - static_cast<int>(std::lround(exact[i]))));
+    }
+    EXPECT_LE(worst, 1);
+  }
+  ForceProcessorLevelForTesting(selected);
 }
 
 }  // namespace

@@ -1,28 +1,20 @@
-// Decoded pictures against libjpeg-turbo as an independent reference: the
-// same streams (made by its encoder from synthetic pictures) decoded by
-// both, as RGB, gray, planes and packed 4:2:2. Elsewhere: restart,
-// progressive and single-component scans against djpeg in
-// tests/tools/conformance_test.sh, CMYK in vvdecode_test.sh, the viewer's
-// video-range pictures in vvplay_test.sh and colour_test.cpp.
-//
-// Thresholds: both decoders use accurate integer inverse DCTs, which agree
-// within one level per sample, and the JFIF full-range conversion, whose
-// chroma gains (up to 1.772) can turn two such differences into 3 or 4
-// levels. Upsampling deliberately differs at MCU-row boundaries (the bottom
-// line of each MCU row repeats instead of looking at the next row, and 1x2
-// chroma is line-doubled), so subsampled pictures are held to a PSNR bound
-// and a looser maximum.
+// The decoder and the encoder against libjpeg-turbo. Decoded pictures agree
+// within the IDCTs' level, up to 4 through the JFIF chroma gains; 2x2 chroma
+// is held to PSNR, its upsampling differing at MCU-row edges on purpose.
+// Encoded pictures (same tables, colour formulas, subsampling, accurate
+// DCTs) may differ by 0.3 dB and 3 % in size (1.5 dB and 10 % when tiny).
 #if __has_include(<turbojpeg.h>)
 #include <turbojpeg.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "decoder_test_util.h"
+#include "encoder_test_util.h"
 
 namespace vv::test {
 namespace {
@@ -36,25 +28,21 @@ struct TurboJpeg {
   }
 };
 
-// libjpeg-turbo's encoding of R, G, B pixels (gray: of the green samples).
-std::vector<uint8_t> Encode(const std::vector<uint8_t>& rgb, int width, int height, int subsamp,
-                            int quality) {
+// libjpeg-turbo's encoding of unpadded rows of `format` pixels.
+std::vector<uint8_t> Encode(const std::vector<uint8_t>& pixels, int width, int height, int format,
+                            int subsamp, int quality, int flags = TJFLAG_ACCURATEDCT) {
   TurboJpeg tj;
   unsigned char* out = nullptr;
   unsigned long size = 0;
-  const bool gray = subsamp == TJSAMP_GRAY;
-  std::vector<uint8_t> source = rgb;
-  if (gray) {
-    source.resize(static_cast<size_t>(width) * height);
-    for (size_t i = 0; i < source.size(); ++i) source[i] = rgb[i * 3 + 1];
-  }
-  const int rc = tjCompress2(tj.compressor, source.data(), width, 0, height,
-                             gray ? TJPF_GRAY : TJPF_RGB, &out, &size, subsamp, quality,
-                             TJFLAG_ACCURATEDCT);
   std::vector<uint8_t> jpeg;
-  if (rc == 0) jpeg.assign(out, out + size);
+  if (tjCompress2(tj.compressor, pixels.data(), width, 0, height, format, &out, &size, subsamp, quality, flags) == 0) {
+    jpeg.assign(out, out + size);
+  }
   tjFree(out);
   return jpeg;
+}
+std::vector<uint8_t> Encode(const std::vector<uint8_t>& rgb, int width, int height, int subsamp, int quality) {
+  return Encode(rgb, width, height, TJPF_RGB, subsamp, quality);
 }
 
 std::vector<uint8_t> TurboDecode(const std::vector<uint8_t>& jpeg, int width, int height,
@@ -81,12 +69,15 @@ TEST(DecoderReference, FullScaleRgbAndGrayMatchLibjpegTurbo) {
   };
   for (const auto& c : cases) {
     for (int quality : {50, 75, 95}) {
-      const std::vector<uint8_t> jpeg =
-          Encode(SyntheticRgb(c.width, c.height, quality), c.width, c.height, c.subsamp, quality);
-      ASSERT_FALSE(jpeg.empty());
       const bool gray = c.subsamp == TJSAMP_GRAY;
-      // 1x2 chroma is line-doubled here, which the reference does only
-      // with its fast upsampling.
+      std::vector<uint8_t> source = SyntheticRgb(c.width, c.height, quality);
+      if (gray) {  // the green samples
+        for (size_t i = 0; i < source.size() / 3; ++i) source[i] = source[3 * i + 1];
+        source.resize(source.size() / 3);
+      }
+      const std::vector<uint8_t> jpeg =
+          Encode(source, c.width, c.height, gray ? TJPF_GRAY : TJPF_RGB, c.subsamp, quality);
+      ASSERT_FALSE(jpeg.empty());
       const int flags = TJFLAG_ACCURATEDCT | (c.subsamp == TJSAMP_440 ? TJFLAG_FASTUPSAMPLE : 0);
       const std::vector<uint8_t> reference =
           TurboDecode(jpeg, c.width, c.height, gray ? TJPF_GRAY : TJPF_RGB, flags);
@@ -101,9 +92,6 @@ TEST(DecoderReference, FullScaleRgbAndGrayMatchLibjpegTurbo) {
         ASSERT_EQ(ours.width, c.width);
         const Difference d = Compare(ours.pixels.data(), ours.step, reference.data(),
                                      c.width * channels, c.width, c.height, channels);
-        std::printf("[ figures ] %-4s %4dx%-4d q%-2d sparse %d: max %3d  PSNR %.1f dB\n",
-                    names[c.subsamp], c.width, c.height, quality, sparse, d.maxDiff, d.psnr);
-        // Only 2x2 chroma sees the MCU-row edge rule.
         const bool rowEdges = c.subsamp == TJSAMP_420;
         EXPECT_LE(d.maxDiff, rowEdges ? 20 : 4) << names[c.subsamp] << " q" << quality;
         EXPECT_GE(d.psnr, rowEdges ? 45.0 : 42.0) << names[c.subsamp] << " q" << quality;
@@ -133,9 +121,8 @@ std::vector<std::vector<uint8_t>> ReferencePlanes(const std::vector<uint8_t>& jp
   return planes;
 }
 
-// Planes come straight from the inverse transforms at every scale, so they
-// agree with the reference's (scaled) planes within a level or two. Catches
-// faults of the reduced transforms and of the per-component geometry.
+// Planes come straight from the (reduced) inverse transforms: catches faults
+// of the scaled transforms and of the per-component geometry.
 TEST(DecoderFormatsReference, PlanarOutputEqualsReferencePlanes) {
   for (int subsamp : {TJSAMP_444, TJSAMP_422, TJSAMP_420}) {
     for (const auto& [width, height] : {std::pair<int, int>{63, 47}, std::pair<int, int>{320, 240}}) {
@@ -150,16 +137,14 @@ TEST(DecoderFormatsReference, PlanarOutputEqualsReferencePlanes) {
         const DecodedPicture ours = DecodeJpeg(jpeg, request);
         ASSERT_EQ(ours.status, 0);
         for (int k = 0; k < 3; ++k) {
-          // The reference pads luma planes to whole chroma pairs; compare
-          // the component's own size.
+          // The reference pads luma planes to whole chroma pairs.
           const int stride = tjPlaneWidth(k, w, subsamp);
           const int pw = k == 0 ? w : stride;
           const int ph = k == 0 ? h : tjPlaneHeight(k, h, subsamp);
           ASSERT_GE(ours.planeSteps[k], pw);
           ASSERT_EQ(ours.planes[k].size(), static_cast<size_t>(ours.planeSteps[k]) * ph + 64);
           const Difference d = Compare(ours.planes[k].data(), ours.planeSteps[k], reference[k].data(), stride, pw, ph, 1);
-          // Both realise the scale inside the transform; the eighth scale
-          // floors the DC mean where the reference rounds.
+          // The eighth scale floors the DC mean where the reference rounds.
           EXPECT_LE(d.maxDiff, scale == 3 ? 2 : 1)
               << "subsamp " << subsamp << " " << width << "x" << height << " scale " << scale << " plane " << k;
           EXPECT_TRUE(std::all_of(ours.planes[k].end() - 64, ours.planes[k].end(),
@@ -193,6 +178,74 @@ TEST(DecoderFormatsReference, Keep422GivesYuy2OfReferencePlanes) {
   EXPECT_LE(maxDiff, 1);
 }
 
+// Its 4:2:2 encoding of B, G, R rows as the encoder's reference; quality 0
+// of ours means the unscaled tables, which are its quality 50.
+std::vector<uint8_t> TurboEncode(const std::vector<uint8_t>& bgr, int width, int height, int quality) {
+  return Encode(bgr, width, height, TJPF_BGR, TJSAMP_422, quality == 0 ? 50 : quality, 0);
+}
+
+TEST(EncoderReference, TablesMatchLibjpegTurbo) {
+  const std::vector<uint8_t> bgr = SyntheticRgb(64, 32);
+  const auto tables = [](const std::vector<uint8_t>& jpeg) {
+    SegmentList found;
+    for (const auto& segment : HeaderSegments(jpeg))
+      if (segment.first == 0xDB || segment.first == 0xC4) found.push_back(segment);
+    return found;
+  };
+  for (int quality : {0, 1, 25, 50, 75, 90, 100}) {
+    const EncodedImage ours = EncodeBgr(EncodeRequest(bgr.data(), 64, 32, static_cast<uint32_t>(quality)));
+    ASSERT_TRUE(ours.Ok());
+    const SegmentList ourTables = tables(ours.bytes);
+    EXPECT_EQ(ourTables.size(), 6u);
+    EXPECT_EQ(ourTables, tables(TurboEncode(bgr, 64, 32, quality))) << "quality " << quality;
+  }
+}
+
+TEST(EncoderReference, DecodesLikeLibjpegTurboOwnEncoding) {
+  const struct {
+    int width, height;
+    char picture;  // natural, flat, noise
+  } cases[] = {{256, 176, 'n'}, {203, 77, 'n'}, {50, 30, 'f'}, {1, 1, 'n'},
+               {17, 9, 'n'},    {1, 40, 'n'},   {45, 1, 'n'},  {96, 64, 'x'}};
+  for (const auto& c : cases) {
+    const std::vector<uint8_t> bgr =
+        c.picture == 'f'   ? std::vector<uint8_t>(static_cast<size_t>(c.width) * c.height * 3, 77)
+        : c.picture == 'x' ? NoiseRgb(c.width, c.height, 7)
+                           : SyntheticRgb(c.width, c.height, 3);
+    const int step = c.width * 3;
+    for (int quality : {0, 25, 50, 75, 100}) {
+      SCOPED_TRACE(std::string(1, c.picture) + " " + std::to_string(c.width) + "x" +
+                   std::to_string(c.height) + " quality " + std::to_string(quality));
+      const EncodedImage ours =
+          EncodeBgr(EncodeRequest(bgr.data(), c.width, c.height, static_cast<uint32_t>(quality)));
+      EXPECT_TRUE(ours.guardIntact);
+      if (c.picture == 'x' && quality == 100 && ours.dataStatus == -2) continue;  // beyond the reserve
+      ASSERT_TRUE(ours.Ok()) << ours.headerStatus << " " << ours.dataStatus;
+      const std::vector<uint8_t> theirs = TurboEncode(bgr, c.width, c.height, quality);
+      const std::vector<uint8_t> oursByTurbo = TurboDecode(ours.bytes, c.width, c.height, TJPF_BGR, 0);
+      const std::vector<uint8_t> theirsByTurbo = TurboDecode(theirs, c.width, c.height, TJPF_BGR, 0);
+      ASSERT_FALSE(oursByTurbo.empty());
+      ASSERT_FALSE(theirsByTurbo.empty());
+      OutputRequest bgrOutput;
+      bgrOutput.dstColor = 3;
+      const DecodedPicture oursByUs = DecodeJpeg(ours.bytes, bgrOutput);
+      ASSERT_EQ(oursByUs.status, 0);
+      ASSERT_EQ(oursByUs.width, c.width);
+      ASSERT_EQ(oursByUs.height, c.height);
+
+      const Difference ourQuality = Compare(bgr.data(), step, oursByTurbo.data(), step, c.width, c.height, 3);
+      const Difference theirQuality = Compare(bgr.data(), step, theirsByTurbo.data(), step, c.width, c.height, 3);
+      const bool tiny = c.width * c.height < 4096;
+      EXPECT_GE(ourQuality.psnr, theirQuality.psnr - (tiny ? 1.5 : 0.3));
+      EXPECT_NEAR(double(ours.bytes.size()) / double(theirs.size()), 1.0, tiny ? 0.10 : 0.03)
+          << ours.bytes.size() << " vs " << theirs.size();
+      // The two decoders of our image agree within their own rounding.
+      EXPECT_LE(Compare(oursByTurbo.data(), step, oursByUs.pixels.data(), oursByUs.step, c.width, c.height, 3).maxDiff, 6);
+      EXPECT_LE(ourQuality.maxDiff, c.picture == 'f' ? 1 : 255);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vv::test
-#endif
+#endif  // __has_include(<turbojpeg.h>)
