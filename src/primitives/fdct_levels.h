@@ -5,10 +5,11 @@
 #include <cstdint>
 
 namespace vv {
-namespace sse41 {
+namespace sse3 {
 
+// 16-bit multiply-adds (see fdct_sse3.cpp); levels 1 to 3.
 int32_t FdctQuant8x8FromU8(int16_t* coefficients, const uint8_t* src, int32_t srcStep,
                            const uint16_t* reciprocals);
 
-}  // namespace sse41
+}  // namespace sse3
 }  // namespace vv

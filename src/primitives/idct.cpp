@@ -4,6 +4,7 @@
 
 #include "primitives/dispatch.h"
 #include "primitives/fixed_point.h"
+#include "primitives/idct_levels.h"
 
 namespace vv {
 namespace {
@@ -388,13 +389,16 @@ namespace {
 using DequantIdctFn = int32_t(const int16_t*, uint8_t*, int32_t, const uint16_t*);
 
 constexpr DequantIdctFn* kDequantIdct8x8ToU8[kLevelTableSize] =
-    VV_SAME_AT_EVERY_LEVEL(level0::DequantIdct8x8ToU8);
+    VV_LEVEL_TABLE(level0::DequantIdct8x8ToU8, sse3::DequantIdct8x8ToU8,
+                   sse3::DequantIdct8x8ToU8, sse3::DequantIdct8x8ToU8);
 constexpr DequantIdctFn* kDequantIdctDcOnlyToU8[kLevelTableSize] =
     VV_SAME_AT_EVERY_LEVEL(level0::DequantIdctDcOnlyToU8);
 constexpr DequantIdctFn* kDequantIdct8x8Low4x4ToU8[kLevelTableSize] =
-    VV_SAME_AT_EVERY_LEVEL(level0::DequantIdct8x8Low4x4ToU8);
+    VV_LEVEL_TABLE(level0::DequantIdct8x8Low4x4ToU8, sse3::DequantIdct8x8Low4x4ToU8,
+                   sse3::DequantIdct8x8Low4x4ToU8, sse3::DequantIdct8x8Low4x4ToU8);
 constexpr DequantIdctFn* kDequantIdct8x8Low2x2ToU8[kLevelTableSize] =
-    VV_SAME_AT_EVERY_LEVEL(level0::DequantIdct8x8Low2x2ToU8);
+    VV_LEVEL_TABLE(level0::DequantIdct8x8Low2x2ToU8, sse3::DequantIdct8x8Low2x2ToU8,
+                   sse3::DequantIdct8x8Low2x2ToU8, sse3::DequantIdct8x8Low2x2ToU8);
 constexpr DequantIdctFn* kDequantIdct8x8To4x4U8[kLevelTableSize] =
     VV_SAME_AT_EVERY_LEVEL(level0::DequantIdct8x8To4x4U8);
 constexpr DequantIdctFn* kDequantIdct8x8To2x2U8[kLevelTableSize] =

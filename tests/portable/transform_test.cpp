@@ -13,10 +13,12 @@
 #include "primitives/idct.h"
 #include "primitives/processor_level.h"
 #include "primitives/quant_tables.h"
+#include "processor_levels_util.h"
 
 namespace {
 
 using namespace vv;
+using vv::test::AtEveryLevel;
 
 const double kPi = 3.14159265358979323846;
 
@@ -49,10 +51,11 @@ int RoundClamp(double v) { return std::clamp(static_cast<int>(std::floor(v + 0.5
 
 // IEEE 1180 style: samples in [-range, range - 1], transformed exactly and
 // rounded to integer coefficients, back within one of the exact inverse.
-TEST(InverseDct, WithinOneOnRandomBlocksOfEveryAmplitude) {
-  std::mt19937 random(2);
+TEST(InverseDct, WithinOneOnRandomBlocksOfEveryAmplitudeAtEveryLevel) {
   uint16_t ones[64];
   std::fill(ones, ones + 64, uint16_t{1});
+  AtEveryLevel([&](int32_t level) {
+  std::mt19937 random(2);
   for (int range : {5, 128}) {
     int worst = 0;
     double squareSum = 0, sum = 0;
@@ -73,20 +76,22 @@ TEST(InverseDct, WithinOneOnRandomBlocksOfEveryAmplitude) {
         sum += error;
       }
     }
-    EXPECT_LE(worst, 1) << range;
-    EXPECT_LE(squareSum / (64.0 * blocks), 0.02) << range;         // IEEE 1180 overall limit
-    EXPECT_LE(std::fabs(sum / (64.0 * blocks)), 0.0015) << range;  // no bias
+    EXPECT_LE(worst, 1) << range << " level " << level;
+    EXPECT_LE(squareSum / (64.0 * blocks), 0.02) << range << " level " << level;  // IEEE 1180
+    EXPECT_LE(std::fabs(sum / (64.0 * blocks)), 0.0015) << range << " level " << level;  // no bias
   }
+  });
 }
 
 // The sparse forms get garbage outside their corner, which they must not
 // read; the corner holds values up to the extremes and steps that push the
 // products into 16-bit saturation and the sums past 32 bits.
-TEST(InverseDct, SparseFormsAreBitEqualToTheFullTransform) {
+TEST(InverseDct, SparseFormsAreBitEqualToTheFullTransformAtEveryLevel) {
   const struct {
     int32_t (*fn)(const int16_t*, uint8_t*, int32_t, const uint16_t*);
     int size;
   } forms[] = {{DequantIdct8x8Low4x4ToU8, 4}, {DequantIdct8x8Low2x2ToU8, 2}};
+  AtEveryLevel([&](int32_t level) {
   std::mt19937 random(3);
   for (const auto& form : forms) {
     for (int n = 0; n < 50000; ++n) {
@@ -104,12 +109,13 @@ TEST(InverseDct, SparseFormsAreBitEqualToTheFullTransform) {
       uint8_t full[64], sparse[64];
       ASSERT_EQ(DequantIdct8x8ToU8(zeroed, full, 8, quant), StatusOk);
       ASSERT_EQ(form.fn(garbage, sparse, 8, garbageQuant), StatusOk);
-      ASSERT_EQ(std::memcmp(full, sparse, 64), 0) << "corner " << form.size << " block " << n;
+      ASSERT_EQ(std::memcmp(full, sparse, 64), 0) << "corner " << form.size << " block " << n << " level " << level;
     }
   }
+  });
 }
 
-TEST(InverseDct, DcOnlyBlocksRoundInTheFullFormAndFloorInTheDcForm) {
+TEST(InverseDct, DcOnlyBlocksRoundInTheFullFormAtEveryLevelAndFloorInTheDcForm) {
   const struct {
     int16_t dc;
     uint16_t q;
@@ -122,19 +128,31 @@ TEST(InverseDct, DcOnlyBlocksRoundInTheFullFormAndFloorInTheDcForm) {
     quant[0] = c.q;
     const double mean = static_cast<double>(c.dc) * c.q / 8 + 128;
     uint8_t full[64], dcOnly[64];
-    ASSERT_EQ(DequantIdct8x8ToU8(coefficients, full, 8, quant), StatusOk);
+    AtEveryLevel([&](int32_t level) {
+      ASSERT_EQ(DequantIdct8x8ToU8(coefficients, full, 8, quant), StatusOk);
+      for (int i = 0; i < 64; ++i) ASSERT_EQ(full[i], RoundClamp(mean)) << "dc " << c.dc << " q " << c.q << " level " << level;
+    });
     ASSERT_EQ(DequantIdctDcOnlyToU8(coefficients, dcOnly, 8, quant), StatusOk);
     for (int i = 0; i < 64; ++i) {
-      ASSERT_EQ(full[i], RoundClamp(mean)) << "dc " << c.dc << " q " << c.q;
       ASSERT_EQ(dcOnly[i], std::clamp(static_cast<int>(std::floor(mean)), 0, 255)) << "dc " << c.dc << " q " << c.q;
     }
   }
 }
 
-// Unquantised (reciprocal 32768) forward transform against the exact one,
-// including all-extreme blocks in which intermediate products reach 2^31, at
-// every processor level this machine has, each bit-equal to level 0.
-TEST(ForwardDct, WithinOneOfTheExactTransformAtEveryLevel) {
+// value x reciprocal / 2^15, rounded half to even, saturated to 16 bits.
+int QuantiseHalfToEven(int value, int reciprocal) {
+  const int64_t product = int64_t{value} * reciprocal;
+  int64_t quotient = product >> 15;  // floor
+  const int64_t remainder = product - quotient * 32768;
+  if (remainder > 16384 || (remainder == 16384 && (quotient & 1))) ++quotient;
+  return static_cast<int>(std::clamp<int64_t>(quotient, -32768, 32767));
+}
+
+// At every processor level: the unquantised transform (reciprocal 32768)
+// within one of the exact one, including all-extreme blocks in which level
+// 0's intermediate products reach 2^31; and quantisation by steps 1..64 of
+// exactly those coefficients, with every tie rounded to even.
+TEST(ForwardDct, WithinOneOfTheExactTransformAndQuantisedHalfToEvenAtEveryLevel) {
   uint16_t ones[64];
   std::fill(ones, ones + 64, uint16_t{32768});
   std::mt19937 random(7);
@@ -148,33 +166,37 @@ TEST(ForwardDct, WithinOneOfTheExactTransformAtEveryLevel) {
       blocks[64 * n + i] = n < 512 ? ((pattern >> line) & 1 ? 255 : 0) : static_cast<uint8_t>(128 + noise);
     }
   }
-  // Quantisation by steps 1..64 must also round alike on every tie.
+  std::vector<double> exact(blocks.size());
+  for (int n = 0; n < count; ++n) {
+    double samples[64];
+    for (int i = 0; i < 64; ++i) samples[i] = blocks[64 * n + i] - 128.0;
+    Reference(false, samples, &exact[64 * n]);
+  }
   uint8_t steps[64];
   uint16_t quantised[64];
   for (int i = 0; i < 64; ++i) steps[i] = static_cast<uint8_t>(i + 1);
   ASSERT_EQ(BuildQuantTableFwd8u(steps, quantised), StatusOk);
-  const int32_t selected = ProcessorLevel();
-  SelectProcessorLevel();
-  const int32_t supported = ProcessorLevel();
-  for (const uint16_t* table : {ones, quantised}) {
-    std::vector<int16_t> levelZero(blocks.size()), got(blocks.size());
-    for (int32_t level = 0; level <= supported; ++level) {
-      ForceProcessorLevelForTesting(level);
-      for (int n = 0; n < count; ++n) ASSERT_EQ(FdctQuant8x8FromU8(&got[64 * n], &blocks[64 * n], 8, table), StatusOk);
-      EXPECT_TRUE(level == 0 || got == levelZero) << "level " << level;
-      levelZero = got;
-    }
-    if (table != ones) continue;
+  AtEveryLevel([&](int32_t level) {
     int worst = 0;
+    double sum = 0, squareSum = 0;
     for (int n = 0; n < count; ++n) {
-      double samples[64], exact[64];
-      for (int i = 0; i < 64; ++i) samples[i] = blocks[64 * n + i] - 128.0;
-      Reference(false, samples, exact);
-      for (int i = 0; i < 64; ++i) worst = std::max(worst, std::abs(got[64 * n + i] - static_cast<int>(std::lround(exact[i]))));
+      int16_t plain[64], divided[64];
+      ASSERT_EQ(FdctQuant8x8FromU8(plain, &blocks[64 * n], 8, ones), StatusOk);
+      ASSERT_EQ(FdctQuant8x8FromU8(divided, &blocks[64 * n], 8, quantised), StatusOk);
+      for (int i = 0; i < 64; ++i) {
+        const double error = plain[i] - exact[64 * n + i];
+        worst = std::max(worst, std::abs(plain[i] - static_cast<int>(std::lround(exact[64 * n + i]))));
+        sum += error;
+        squareSum += error * error;
+        ASSERT_EQ(divided[i], QuantiseHalfToEven(plain[i], quantised[i])) << "level " << level << " block " << n;
+      }
     }
-    EXPECT_LE(worst, 1);
-  }
-  ForceProcessorLevelForTesting(selected);
+    EXPECT_LE(worst, 1) << "level " << level;
+    // Rounding to integers alone gives a mean square error of 1/12, no bias.
+    const double values = 64.0 * count;
+    EXPECT_LE(std::fabs(sum / values), 0.02) << "level " << level;
+    EXPECT_LE(squareSum / values, 0.1) << "level " << level;
+  });
 }
 
 }  // namespace
