@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "primitives/colour_bgr_body.h"
 #include "primitives/colour_levels.h"
 #include "primitives/colour_pixels.h"
 #include "primitives/dispatch.h"
@@ -56,89 +57,6 @@ constexpr ByteTable kCbB = MakeByteTable([](int i) { return (Fix16(1.772) * (i -
 constexpr ByteTable kCrG = MakeByteTable([](int i) { return -Fix16(0.71414) * (i - 128); });
 constexpr ByteTable kCbG = MakeByteTable([](int i) { return -Fix16(0.34414) * (i - 128) + 32768; });
 
-// JFIF encoding: Y = (F(0.299) R + F(0.587) G + F(0.114) B + 2^15) >> 16,
-// Cb = (-F(0.16874) R - F(0.33126) G + F(0.5) B + (128 << 16) + 32767) >> 16
-// and Cr likewise. The chroma bias is one less than a half, so that pure
-// blue or red reaches 255 and no more.
-//
-// The sums are formed in 16-bit lanes, eight or more pixels per vector
-// instruction, and come out bit for bit as above. Each constant is split
-// into its high and low bytes, F = 256 Fh + Fl, so a sum is 256 H + L with
-// H = sum Fh x and L = sum Fl x; the constants of each sum add up to 2^16
-// (checked below), so H and L stay below 2^16 and unsigned 16-bit
-// arithmetic holds them exactly (checked below too). Then, with the bias c,
-//   (256 H + L + c) >> 16 = (H + ((L + (c & 255)) >> 8) + (c >> 8)) >> 8,
-// as the 256 H term passes the inner shift unchanged. The chroma sums turn
-// their negative terms into positive ones through 255 - x:
-//   -Fr R - Fg G + 2^15 B = Fr (255 - R) + Fg (255 - G) + 2^15 B - 255 x 2^15,
-// since Fr + Fg = 2^15, leaving the bias (128 << 16) + 32767 - 255 x 2^15
-// = 65535.
-constexpr int32_t kEncYR = Fix16(0.299), kEncYG = Fix16(0.587), kEncYB = Fix16(0.114);
-constexpr int32_t kEncCbR = Fix16(0.16874), kEncCbG = Fix16(0.33126);
-constexpr int32_t kEncCrG = Fix16(0.41869), kEncCrB = Fix16(0.08131);
-constexpr int32_t kEncHalf = Fix16(0.5);
-static_assert(kEncYR + kEncYG + kEncYB == 65536 && kEncHalf == 32768, "luma weights must sum to 2^16");
-static_assert(kEncCbR + kEncCbG == kEncHalf && kEncCrG + kEncCrB == kEncHalf, "chroma weights must sum to 2^15");
-constexpr int32_t kChromaBias = (128 << 16) + 32767 - 255 * kEncHalf;
-static_assert(kChromaBias == 65535, "chroma bias after the 255 - x terms");
-
-constexpr uint16_t High(int32_t k) { return static_cast<uint16_t>(k >> 8); }
-constexpr uint16_t Low(int32_t k) { return static_cast<uint16_t>(k & 255); }
-
-// Whether a sum with these weights (of values 0..255) and bias keeps H, L
-// and the combined value below 2^16.
-constexpr bool FitsIn16Bits(int32_t k0, int32_t k1, int32_t k2, int32_t bias) {
-  const int32_t maxHigh = 255 * (High(k0) + High(k1) + High(k2));
-  const int32_t maxLow = 255 * (Low(k0) + Low(k1) + Low(k2));
-  return maxHigh < 65536 && maxLow + (bias & 255) < 65536 &&
-         maxHigh + ((maxLow + (bias & 255)) >> 8) + (bias >> 8) < 65536;
-}
-static_assert(FitsIn16Bits(kEncYR, kEncYG, kEncYB, 32768) &&
-                  FitsIn16Bits(kEncCbR, kEncCbG, kEncHalf, kChromaBias) &&
-                  FitsIn16Bits(kEncHalf, kEncCrG, kEncCrB, kChromaBias),
-              "16-bit lanes must hold the colour sums");
-
-// (256 h + l + bias) >> 16 for h, l < 2^16 as formed by the callers.
-template <int32_t kBias>
-inline uint16_t Combine(uint16_t h, uint16_t l) {
-  const uint16_t fraction = static_cast<uint16_t>((l + (kBias & 255)) >> 8);
-  return static_cast<uint16_t>(static_cast<uint16_t>(h + fraction + (kBias >> 8)) >> 8);
-}
-
-// kPixels pixels of one row, read once into local planes so that the
-// arithmetic works on whole vectors.
-template <int kPixels>
-inline void BgrChunkToYCbCr(const uint8_t* in, uint8_t* y, uint8_t* cb, uint8_t* cr, int count) {
-  uint8_t b[kPixels], g[kPixels], r[kPixels];
-  if (count < kPixels) {  // the tail of a row: defined values in the unused lanes
-    std::memset(b, 0, sizeof b);
-    std::memset(g, 0, sizeof g);
-    std::memset(r, 0, sizeof r);
-  }
-  VV_UNROLL
-  for (int i = 0; i < count; ++i) {
-    b[i] = in[3 * i];
-    g[i] = in[3 * i + 1];
-    r[i] = in[3 * i + 2];
-  }
-  uint8_t yOut[kPixels], cbOut[kPixels], crOut[kPixels];
-  for (int i = 0; i < kPixels; ++i) {
-    const uint16_t bi = b[i], gi = g[i], ri = r[i];
-    const uint16_t gc = 255 - gi, rc = 255 - ri, bc = 255 - bi;
-    const uint16_t yh = High(kEncYR) * ri + High(kEncYG) * gi + High(kEncYB) * bi;
-    const uint16_t yl = Low(kEncYR) * ri + Low(kEncYG) * gi + Low(kEncYB) * bi;
-    const uint16_t cbh = High(kEncCbR) * rc + High(kEncCbG) * gc + High(kEncHalf) * bi;
-    const uint16_t cbl = Low(kEncCbR) * rc + Low(kEncCbG) * gc;
-    const uint16_t crh = High(kEncHalf) * ri + High(kEncCrG) * gc + High(kEncCrB) * bc;
-    const uint16_t crl = Low(kEncCrG) * gc + Low(kEncCrB) * bc;
-    yOut[i] = static_cast<uint8_t>(Combine<32768>(yh, yl));
-    cbOut[i] = static_cast<uint8_t>(Combine<kChromaBias>(cbh, cbl));
-    crOut[i] = static_cast<uint8_t>(Combine<kChromaBias>(crh, crl));
-  }
-  std::memcpy(y, yOut, static_cast<size_t>(count));
-  std::memcpy(cb, cbOut, static_cast<size_t>(count));
-  std::memcpy(cr, crOut, static_cast<size_t>(count));
-}
 
 // The saturation table must cover every value a conversion can produce.
 constexpr bool InSaturateRange(int32_t v) { return v >= -kSaturateOffset && v < 1024 - kSaturateOffset; }
@@ -184,34 +102,55 @@ int32_t FullRangeToPixels(const uint8_t* const src[3], int32_t srcStep, uint8_t*
   return StatusOk;
 }
 
-// Video-range conversion in a form the compiler turns into vector code.
-// Each coefficient of the integer formula is split into a multiple of 2^16
-// and a remainder that fits a signed 16-bit factor, e.g.
+// Video-range conversion in a form the compiler turns into vector code of
+// 16-bit lanes, eight pixels per instruction. Each coefficient of the
+// integer formula is split into a multiple of 2^16 and a remainder that fits
+// a signed 16-bit factor, e.g.
 //   76282 = 2^16 + 10746,  104593 = 2 * 2^16 - 26479,
 //   53279 = 2^16 - 12257,  132184 = 2 * 2^16 + 1112,
 // so that (sum of products + 32768) >> 16 equals the whole multiples added
 // to (sum of remainder products + 32768) >> 16 exactly (a multiple of 2^16
-// passes through the floor unchanged). The remainders are 16 x 16-bit
-// products, which baseline SSE2 multiplies eight at a time; table lookups
-// could not be vectorised at all.
-//
-// The three components of one pixel. The whole multiples stay in 16-bit
-// lanes (results lie in -277..535), only the remainders' sums need 32 bits;
-// the clamps are then 16-bit minimum and maximum.
-inline uint8_t ClampVideo(int32_t v) {
-  const int16_t w = static_cast<int16_t>(v);
-  return static_cast<uint8_t>(w < 0 ? 0 : w > 255 ? 255 : w);
+// passes through the floor unchanged). Each remainder product a k in turn is
+// H 2^16 + L, with H its signed high half (floor(a k / 2^16)) and L its low
+// half read as unsigned, so the floor of the remainders' sum is the sum of
+// the H plus the carry out of the L and 32768: no lane ever needs 32 bits.
+// (Checked for all 2^24 inputs against the 32-bit formula by the colour
+// tests.)
+inline int16_t HighHalf(int16_t a, int16_t k) { return static_cast<int16_t>((int32_t{a} * k) >> 16); }
+inline uint16_t LowHalf(int16_t a, int16_t k) { return static_cast<uint16_t>(int32_t{a} * k); }
+
+// floor((a + b + 32768) / 2^16), 0..2, for unsigned 16-bit a and b: from
+// h = floor((a + b) / 2) it is floor((h + 16384) / 2^15) (the dropped half
+// cannot cross a multiple of 2^15), which maps the quarters of h's range to
+// 0, 1, 1, 2.
+inline uint16_t CarryOfTwo(uint16_t a, uint16_t b) {
+  const uint16_t half = static_cast<uint16_t>((a & b) + ((a ^ b) >> 1));
+  return static_cast<uint16_t>(((half >> 14) + 1) >> 1);
 }
 
+// floor((a + b + c + 32768) / 2^16): the carry out of a + b, then the two.
+inline uint16_t CarryOfThree(uint16_t a, uint16_t b, uint16_t c) {
+  const uint16_t sum = static_cast<uint16_t>(a + b);
+  const uint16_t wrapped = sum < a;
+  return static_cast<uint16_t>(wrapped + CarryOfTwo(sum, c));
+}
+
+inline uint8_t ClampVideo(int16_t v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
+
+// The three components of one pixel (results lie in -277..535 before the
+// clamps).
 inline PixelRgb VideoRangeComponents(int32_t luma, int32_t cb, int32_t cr) {
   const int16_t y = static_cast<int16_t>(luma - 16);
   const int16_t u = static_cast<int16_t>(cb - 128);
   const int16_t v = static_cast<int16_t>(cr - 128);
-  const int32_t common = int32_t{y} * 10746 + 32768;
-  const int16_t r = static_cast<int16_t>((common + int32_t{v} * -26479) >> 16);
-  const int16_t g = static_cast<int16_t>((common + int32_t{u} * -25689 + int32_t{v} * 12257) >> 16);
-  const int16_t b = static_cast<int16_t>((common + int32_t{u} * 1112) >> 16);
-  return {ClampVideo(y + 2 * v + r), ClampVideo(y - v + g), ClampVideo(y + 2 * u + b)};
+  const int16_t yHigh = HighHalf(y, 10746);
+  const uint16_t yLow = LowHalf(y, 10746);
+  const int32_t r = y + 2 * v + yHigh + HighHalf(v, -26479) + CarryOfTwo(yLow, LowHalf(v, -26479));
+  const int32_t g = y - v + yHigh + HighHalf(u, -25689) + HighHalf(v, 12257) +
+                    CarryOfThree(yLow, LowHalf(u, -25689), LowHalf(v, 12257));
+  const int32_t b = y + 2 * u + yHigh + HighHalf(u, 1112) + CarryOfTwo(yLow, LowHalf(u, 1112));
+  return {ClampVideo(static_cast<int16_t>(r)), ClampVideo(static_cast<int16_t>(g)),
+          ClampVideo(static_cast<int16_t>(b))};
 }
 
 // A lambda rather than the function's address, so that it is inlined into
@@ -296,28 +235,7 @@ int32_t YCbCr422ToYuy2(const uint8_t* const src[3], const int32_t srcStep[3], ui
 
 int32_t BgrToYCbCr(const uint8_t* src, int32_t srcStep, uint8_t* const dst[3], int32_t dstStep,
                    ImageSize size) {
-  const int32_t status = CheckPlanar(dst, 3, src, size, true, srcStep, dstStep);
-  if (status != StatusOk) return status;
-  uint8_t* yRow = dst[0];
-  uint8_t* cbRow = dst[1];
-  uint8_t* crRow = dst[2];
-  for (int32_t row = 0; row < size.height; ++row) {
-    // 64 rather than 16: the vector loads of the gathered planes then come
-    // long after the byte stores that filled them (measured 20 % faster).
-    constexpr int kChunk = 64;
-    int32_t x = 0;
-    for (; x + kChunk <= size.width; x += kChunk) {
-      BgrChunkToYCbCr<kChunk>(src + 3 * x, yRow + x, cbRow + x, crRow + x, kChunk);
-    }
-    if (x < size.width) {
-      BgrChunkToYCbCr<kChunk>(src + 3 * x, yRow + x, cbRow + x, crRow + x, size.width - x);
-    }
-    src += srcStep;
-    yRow += dstStep;
-    cbRow += dstStep;
-    crRow += dstStep;
-  }
-  return StatusOk;
+  return BgrRowsToYCbCr(src, srcStep, dst, dstStep, size, GatherBgr);
 }
 
 }  // namespace level0
@@ -340,7 +258,8 @@ constexpr VideoToPixelsFn* kYCbCrToRgbaVideo[kLevelTableSize] = VV_LEVEL_TABLE(
 constexpr VideoToPixelsFn* kYCbCrToBgraVideo[kLevelTableSize] = VV_LEVEL_TABLE(
     level0::YCbCrToBgraVideo, sse3::YCbCrToBgraVideo, sse3::YCbCrToBgraVideo, sse3::YCbCrToBgraVideo);
 constexpr ToYuy2Fn* kYCbCr422ToYuy2[kLevelTableSize] = VV_SAME_AT_EVERY_LEVEL(level0::YCbCr422ToYuy2);
-constexpr PixelsToPlanarFn* kBgrToYCbCr[kLevelTableSize] = VV_SAME_AT_EVERY_LEVEL(level0::BgrToYCbCr);
+constexpr PixelsToPlanarFn* kBgrToYCbCr[kLevelTableSize] = VV_LEVEL_TABLE(
+    level0::BgrToYCbCr, level0::BgrToYCbCr, ssse3::BgrToYCbCr, ssse3::BgrToYCbCr);
 
 }  // namespace
 

@@ -16,4 +16,12 @@ int32_t YCbCrToBgraVideo(const uint8_t* const src[3], int32_t srcStep, uint8_t* 
                          int32_t dstStep, ImageSize size, uint8_t alpha);
 
 }  // namespace sse3
+
+namespace ssse3 {
+
+// Level 0's arithmetic, the pixels split by byte shuffles; levels 2 and 3.
+int32_t BgrToYCbCr(const uint8_t* src, int32_t srcStep, uint8_t* const dst[3], int32_t dstStep,
+                   ImageSize size);
+
+}  // namespace ssse3
 }  // namespace vv

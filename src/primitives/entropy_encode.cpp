@@ -179,6 +179,19 @@ struct WideBitWriter {
 };
 
 inline void WriteWholeBytes(WideBitWriter& w) {
+  // Four bytes with one store when none of them is 0xFF (a zero byte in
+  // the complement), the rest one at a time.
+  if (w.bits >= 32) {
+    const uint32_t word = static_cast<uint32_t>(w.acc >> (w.bits - 32));
+    const uint32_t complement = ~word;
+    if (((complement - 0x01010101u) & ~complement & 0x80808080u) == 0) {
+      const uint8_t bytes[4] = {static_cast<uint8_t>(word >> 24), static_cast<uint8_t>(word >> 16),
+                                static_cast<uint8_t>(word >> 8), static_cast<uint8_t>(word)};
+      std::memcpy(w.out, bytes, 4);
+      w.out += 4;
+      w.bits -= 32;
+    }
+  }
   while (w.bits >= 8) {
     w.bits -= 8;
     const uint8_t byte = static_cast<uint8_t>(w.acc >> w.bits);

@@ -1,12 +1,15 @@
 // libFuzzer target over the viewer's decode path: every input is a frame for
 // one long-lived decoder and set of frame buffers, as a viewer keeps them.
 // Frames announcing more than 1 megapixel are only parsed (slow, nothing new).
+// It runs at the processor level the library selects on this machine, as the
+// viewer does; the forms target runs the portable level 0.
 #include <cstddef>
 #include <cstdint>
 
 #include "jpeg/decoder.h"
 #include "jpeg/frame_decode.h"
 #include "jpeg/streams.h"
+#include "primitives/processor_level.h"
 
 namespace {
 
@@ -23,6 +26,11 @@ bool AnnouncesHugeFrame(const uint8_t* data, size_t size) {
 }
 
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  vv::SelectProcessorLevel();
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static vv::CJPEGDecoder* decoder = new vv::CJPEGDecoder();

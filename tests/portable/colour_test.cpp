@@ -9,6 +9,7 @@
 
 #include "primitives/colour.h"
 #include "primitives/processor_level.h"
+#include "processor_levels_util.h"
 
 namespace {
 
@@ -77,16 +78,31 @@ TEST(ColourConversion, FullRangeDecodingRoundsTheJfifEquations) {
   }
 }
 
-TEST(ColourConversion, FullRangeEncodingRoundsTheJfifEquations) {
+// At every level, bit-equal to level 0 (the arithmetic is the same); the
+// narrower second region leaves a tail that is not a whole vector.
+TEST(ColourConversion, FullRangeEncodingRoundsTheJfifEquationsAtEveryLevel) {
   std::vector<uint8_t> bgr(256 * 256 * 3), y(256 * 256), cb(y.size()), cr(y.size());
   uint8_t* planes[3] = {y.data(), cb.data(), cr.data()};
+  std::vector<uint8_t> levelZero[2];
   for (int red = 0; red < 256; red += 5) {
     for (int i = 0; i < 256 * 256; ++i) {
       bgr[3 * i] = static_cast<uint8_t>(i & 255);   // blue along the row
       bgr[3 * i + 1] = static_cast<uint8_t>(i >> 8);  // green down the columns
       bgr[3 * i + 2] = static_cast<uint8_t>(red);
     }
-    ASSERT_EQ(BgrToYCbCr(bgr.data(), 256 * 3, planes, 256, {256, 256}), StatusOk);
+    vv::test::AtEveryLevel([&](int32_t level) {
+      const ImageSize sizes[2] = {{245, 3}, {256, 256}};
+      for (int n = 0; n < 2; ++n) {
+        const ImageSize size = sizes[n];
+        for (std::vector<uint8_t>* plane : {&y, &cb, &cr}) std::fill(plane->begin(), plane->end(), 0);
+        ASSERT_EQ(BgrToYCbCr(bgr.data(), 256 * 3, planes, 256, size), StatusOk);
+        std::vector<uint8_t> all(y);
+        all.insert(all.end(), cb.begin(), cb.end());
+        all.insert(all.end(), cr.begin(), cr.end());
+        if (level == 0) levelZero[n] = all;
+        ASSERT_TRUE(all == levelZero[n]) << "level " << level << " width " << size.width;
+      }
+    });
     for (int i = 0; i < 256 * 256; ++i) {
       const double b = bgr[3 * i], g = bgr[3 * i + 1], r = red;
       ASSERT_NEAR(y[i], 0.299 * r + 0.587 * g + 0.114 * b, kRoundedToNearest) << r << " " << g << " " << b;
@@ -94,6 +110,27 @@ TEST(ColourConversion, FullRangeEncodingRoundsTheJfifEquations) {
       ASSERT_NEAR(cr[i], 0.5 * r - 0.41869 * g - 0.08131 * b + 128, kRoundedToNearest);
     }
   }
+}
+
+// Level 0 is the integer formula itself, for every one of the 2^24 inputs:
+// R = (76282 (Y - 16) + 104593 (Cr - 128) + 32768) >> 16, and likewise.
+TEST(ColourConversion, VideoRangeAtLevelZeroIsTheIntegerFormulaForEveryInput) {
+  const int32_t selected = ProcessorLevel();
+  ForceProcessorLevelForTesting(0);
+  std::vector<uint8_t> bgra(256 * 256 * 4);
+  auto clamp = [](int v) { return std::clamp(v, 0, 255); };
+  for (int luma = 0; luma < 256; ++luma) {
+    ChromaSweep sweep(luma);
+    ASSERT_EQ(YCbCrToBgraVideo(sweep.planes, 256, bgra.data(), 256 * 4, {256, 256}, 0), StatusOk);
+    const int y = 76282 * (luma - 16) + 32768;
+    for (int i = 0; i < 256 * 256; ++i) {
+      const int u = sweep.cb[i] - 128, v = sweep.cr[i] - 128;
+      const int want[3] = {clamp((y + 132184 * u) >> 16), clamp((y - 25689 * u - 53279 * v) >> 16),
+                           clamp((y + 104593 * v) >> 16)};
+      for (int c = 0; c < 3; ++c) ASSERT_EQ(bgra[4 * i + c], want[c]) << luma << " " << u << " " << v;
+    }
+  }
+  ForceProcessorLevelForTesting(selected);
 }
 
 TEST(ColourConversion, VideoRangeFollowsBt601AtEveryLevel) {
