@@ -9,6 +9,8 @@
 // The sums are meant to saturate at 16 bits, but they never reach that: the
 // luma term lies in -298..4451 and the chroma terms within +-4132, so plain
 // additions give the same result.
+#include <emmintrin.h>
+
 #include "primitives/colour_levels.h"
 #include "primitives/colour_pixels.h"
 
@@ -33,16 +35,86 @@ constexpr auto kVideoRange = [](int32_t y, int32_t cb, int32_t cr) {
                   Finish(luma + Term(cb, 128, 16523))};
 };
 
+// The same arithmetic on sixteen pixels in vector registers: the terms are
+// high halves of products (pmulhw) of (s - o) x 128 with k, the sums
+// saturating 16-bit additions and subtractions, the final clamp the
+// saturation of the pack to bytes. kBlueFirst orders the bytes B, G, R, A.
+template <bool kBlueFirst>
+inline void SixteenPixels(const uint8_t* yIn, const uint8_t* cbIn, const uint8_t* crIn,
+                          uint8_t* out, __m128i alpha) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(yIn));
+  const __m128i cb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cbIn));
+  const __m128i cr = _mm_loadu_si128(reinterpret_cast<const __m128i*>(crIn));
+  // (s - o) x 128 for eight samples widened from bytes.
+  auto scaled = [](__m128i bytes, int16_t offset) {
+    return _mm_slli_epi16(_mm_sub_epi16(bytes, _mm_set1_epi16(offset)), 7);
+  };
+  __m128i r[2], g[2], b[2];
+  for (int half = 0; half < 2; ++half) {
+    const __m128i ys = scaled(half ? _mm_unpackhi_epi8(y, zero) : _mm_unpacklo_epi8(y, zero), 16);
+    const __m128i cbs = scaled(half ? _mm_unpackhi_epi8(cb, zero) : _mm_unpacklo_epi8(cb, zero), 128);
+    const __m128i crs = scaled(half ? _mm_unpackhi_epi8(cr, zero) : _mm_unpacklo_epi8(cr, zero), 128);
+    const __m128i luma = _mm_adds_epi16(_mm_mulhi_epi16(ys, _mm_set1_epi16(9535)), _mm_set1_epi16(8));
+    r[half] = _mm_srai_epi16(_mm_adds_epi16(luma, _mm_mulhi_epi16(crs, _mm_set1_epi16(13074))), 4);
+    g[half] = _mm_srai_epi16(_mm_subs_epi16(_mm_subs_epi16(luma, _mm_mulhi_epi16(cbs, _mm_set1_epi16(3211))),
+                                            _mm_mulhi_epi16(crs, _mm_set1_epi16(6660))),
+                             4);
+    b[half] = _mm_srai_epi16(_mm_adds_epi16(luma, _mm_mulhi_epi16(cbs, _mm_set1_epi16(16523))), 4);
+  }
+  const __m128i red = _mm_packus_epi16(r[0], r[1]);
+  const __m128i green = _mm_packus_epi16(g[0], g[1]);
+  const __m128i blue = _mm_packus_epi16(b[0], b[1]);
+  const __m128i first = kBlueFirst ? blue : red, third = kBlueFirst ? red : blue;
+  const __m128i firstSecond[2] = {_mm_unpacklo_epi8(first, green), _mm_unpackhi_epi8(first, green)};
+  const __m128i thirdAlpha[2] = {_mm_unpacklo_epi8(third, alpha), _mm_unpackhi_epi8(third, alpha)};
+  for (int half = 0; half < 2; ++half) {
+    __m128i* pixels = reinterpret_cast<__m128i*>(out + 32 * half);
+    _mm_storeu_si128(pixels, _mm_unpacklo_epi16(firstSecond[half], thirdAlpha[half]));
+    _mm_storeu_si128(pixels + 1, _mm_unpackhi_epi16(firstSecond[half], thirdAlpha[half]));
+  }
+}
+
+// Whole groups of sixteen pixels in vector registers, the rest of each row
+// one pixel at a time with the same arithmetic.
+template <bool kBlueFirst>
+int32_t VideoRangeRows(const uint8_t* const src[3], int32_t srcStep, uint8_t* dst, int32_t dstStep,
+                       ImageSize size, uint8_t alpha) {
+  const int32_t status = CheckPlanar(src, 3, dst, size, false, 0, 0);
+  if (status != StatusOk) return status;
+  constexpr int kRedShift = kBlueFirst ? 16 : 0, kBlueShift = kBlueFirst ? 0 : 16;
+  const __m128i alphaBytes = _mm_set1_epi8(static_cast<char>(alpha));
+  const uint32_t alphaBits = uint32_t{alpha} << 24;
+  const uint8_t* yRow = src[0];
+  const uint8_t* cbRow = src[1];
+  const uint8_t* crRow = src[2];
+  for (int32_t row = 0; row < size.height; ++row) {
+    int32_t x = 0;
+    for (; x + 16 <= size.width; x += 16) {
+      SixteenPixels<kBlueFirst>(yRow + x, cbRow + x, crRow + x, dst + 4 * x, alphaBytes);
+    }
+    for (; x < size.width; ++x) {
+      uint32_t pixel = PackPixel<kRedShift, kBlueShift>(kVideoRange(yRow[x], cbRow[x], crRow[x]), alphaBits);
+      StorePixels(dst + 4 * x, &pixel, 1);
+    }
+    yRow += srcStep;
+    cbRow += srcStep;
+    crRow += srcStep;
+    dst += dstStep;
+  }
+  return StatusOk;
+}
+
 }  // namespace
 
 int32_t YCbCrToRgbaVideo(const uint8_t* const src[3], int32_t srcStep, uint8_t* dst,
                          int32_t dstStep, ImageSize size, uint8_t alpha) {
-  return PlanesToPixels<0, 16>(src, srcStep, dst, dstStep, size, alpha, kVideoRange);
+  return VideoRangeRows<false>(src, srcStep, dst, dstStep, size, alpha);
 }
 
 int32_t YCbCrToBgraVideo(const uint8_t* const src[3], int32_t srcStep, uint8_t* dst,
                          int32_t dstStep, ImageSize size, uint8_t alpha) {
-  return PlanesToPixels<16, 0>(src, srcStep, dst, dstStep, size, alpha, kVideoRange);
+  return VideoRangeRows<true>(src, srcStep, dst, dstStep, size, alpha);
 }
 
 }  // namespace sse3

@@ -135,13 +135,21 @@ TEST(ColourConversion, VideoRangeAtLevelZeroIsTheIntegerFormulaForEveryInput) {
 
 TEST(ColourConversion, VideoRangeFollowsBt601AtEveryLevel) {
   const int32_t selected = ProcessorLevel();
-  std::vector<uint8_t> rgba(256 * 256 * 4), bgra(rgba.size());
+  std::vector<uint8_t> rgba(256 * 256 * 4), bgra(rgba.size()), narrow(rgba.size());
   for (int32_t level = 0; level < kLevelTableSize; ++level) {
     ForceProcessorLevelForTesting(level);
     for (int luma = 0; luma < 256; luma += level == 0 ? 3 : 17) {
       ChromaSweep sweep(luma);
       ASSERT_EQ(YCbCrToRgbaVideo(sweep.planes, 256, rgba.data(), 256 * 4, {256, 256}, 0x7E), StatusOk);
       ASSERT_EQ(YCbCrToBgraVideo(sweep.planes, 256, bgra.data(), 256 * 4, {256, 256}, 0x81), StatusOk);
+      // Strips 15 pixels wide are converted one pixel at a time; whole
+      // vectors must give the same bytes.
+      for (int x = 0; x < 256; x += 15) {
+        const uint8_t* strip[3] = {sweep.planes[0] + x, sweep.planes[1] + x, sweep.planes[2] + x};
+        ASSERT_EQ(YCbCrToRgbaVideo(strip, 256, narrow.data() + 4 * x, 256 * 4, {std::min(15, 256 - x), 256}, 0x7E),
+                  StatusOk);
+      }
+      ASSERT_TRUE(narrow == rgba) << "level " << level << " Y " << luma;
       for (int i = 0; i < 256 * 256; ++i) {
         const int cb = sweep.cb[i], cr = sweep.cr[i];
         const Rgb real = Bt601VideoToRgb(luma, cb, cr);
