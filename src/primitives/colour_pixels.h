@@ -73,11 +73,12 @@ inline void PixelChunk(const uint8_t* yIn, const uint8_t* cbIn, const uint8_t* c
   StorePixels(out, pixels, kPixelChunk);
 }
 
-// convert(y, cb, cr) gives one pixel's components. Checks: null planes or
-// destination, then the size; steps are not checked.
-template <int RedShift, int BlueShift, typename Convert>
+// convert(y, cb, cr) gives one pixel's components; chunk(y, cb, cr, out,
+// alphaBits) converts kPixelChunk pixels at once, with the same result.
+// Checks: null planes or destination, then the size; steps are not checked.
+template <int RedShift, int BlueShift, typename Convert, typename Chunk>
 int32_t PlanesToPixels(const uint8_t* const src[3], int32_t srcStep, uint8_t* dst, int32_t dstStep,
-                       ImageSize size, uint8_t alpha, Convert convert) {
+                       ImageSize size, uint8_t alpha, Convert convert, Chunk chunk) {
   const int32_t status = CheckPlanar(src, 3, dst, size, false, 0, 0);
   if (status != StatusOk) return status;
   const uint8_t* yRow = src[0];
@@ -87,8 +88,7 @@ int32_t PlanesToPixels(const uint8_t* const src[3], int32_t srcStep, uint8_t* ds
   for (int32_t row = 0; row < size.height; ++row) {
     int32_t x = 0;
     for (; x + kPixelChunk <= size.width; x += kPixelChunk) {
-      PixelChunk<RedShift, BlueShift>(yRow + x, cbRow + x, crRow + x, dst + 4 * x, alphaBits,
-                                      convert);
+      chunk(yRow + x, cbRow + x, crRow + x, dst + 4 * x, alphaBits);
     }
     for (; x < size.width; ++x) {
       uint32_t pixel = PackPixel<RedShift, BlueShift>(convert(yRow[x], cbRow[x], crRow[x]), alphaBits);
@@ -100,6 +100,18 @@ int32_t PlanesToPixels(const uint8_t* const src[3], int32_t srcStep, uint8_t* ds
     dst += dstStep;
   }
   return StatusOk;
+}
+
+// The same with the chunks computed by the compiler from convert.
+template <int RedShift, int BlueShift, typename Convert>
+int32_t PlanesToPixels(const uint8_t* const src[3], int32_t srcStep, uint8_t* dst, int32_t dstStep,
+                       ImageSize size, uint8_t alpha, Convert convert) {
+  return PlanesToPixels<RedShift, BlueShift>(
+      src, srcStep, dst, dstStep, size, alpha, convert,
+      [convert](const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* out,
+                uint32_t alphaBits) {
+        PixelChunk<RedShift, BlueShift>(y, cb, cr, out, alphaBits, convert);
+      });
 }
 
 }  // namespace

@@ -75,34 +75,20 @@ inline void SixteenPixels(const uint8_t* yIn, const uint8_t* cbIn, const uint8_t
   }
 }
 
-// Whole groups of sixteen pixels in vector registers, the rest of each row
-// one pixel at a time with the same arithmetic.
+static_assert(kPixelChunk == 16, "a chunk is sixteen pixels");
+
+// Whole chunks in vector registers, the rest of each row one pixel at a time
+// with the same arithmetic.
 template <bool kBlueFirst>
 int32_t VideoRangeRows(const uint8_t* const src[3], int32_t srcStep, uint8_t* dst, int32_t dstStep,
                        ImageSize size, uint8_t alpha) {
-  const int32_t status = CheckPlanar(src, 3, dst, size, false, 0, 0);
-  if (status != StatusOk) return status;
   constexpr int kRedShift = kBlueFirst ? 16 : 0, kBlueShift = kBlueFirst ? 0 : 16;
   const __m128i alphaBytes = _mm_set1_epi8(static_cast<char>(alpha));
-  const uint32_t alphaBits = uint32_t{alpha} << 24;
-  const uint8_t* yRow = src[0];
-  const uint8_t* cbRow = src[1];
-  const uint8_t* crRow = src[2];
-  for (int32_t row = 0; row < size.height; ++row) {
-    int32_t x = 0;
-    for (; x + 16 <= size.width; x += 16) {
-      SixteenPixels<kBlueFirst>(yRow + x, cbRow + x, crRow + x, dst + 4 * x, alphaBytes);
-    }
-    for (; x < size.width; ++x) {
-      uint32_t pixel = PackPixel<kRedShift, kBlueShift>(kVideoRange(yRow[x], cbRow[x], crRow[x]), alphaBits);
-      StorePixels(dst + 4 * x, &pixel, 1);
-    }
-    yRow += srcStep;
-    cbRow += srcStep;
-    crRow += srcStep;
-    dst += dstStep;
-  }
-  return StatusOk;
+  return PlanesToPixels<kRedShift, kBlueShift>(
+      src, srcStep, dst, dstStep, size, alpha, kVideoRange,
+      [alphaBytes](const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* out, uint32_t) {
+        SixteenPixels<kBlueFirst>(y, cb, cr, out, alphaBytes);
+      });
 }
 
 }  // namespace

@@ -44,9 +44,9 @@ template <int kInputs, int kHalves, int kShift>
 VV_ALWAYS_INLINE void Transform8(const __m128i* x, __m128i bias, __m128i* out) {
   const __m128i zero = _mm_setzero_si128();
   const Pairs<kHalves> p04(x[0], kInputs > 4 ? x[4] : zero);
-  Wide s = p04.Times(Pair(kOne, kOne)), t = p04.Times(Pair(kOne, kMinusOne));
-  s = s + Wide{bias, bias};
-  t = t + Wide{bias, bias};
+  // Without x4 the sum and the difference are one value.
+  const Wide s = p04.Times(Pair(kOne, kOne)) + Wide{bias, bias};
+  const Wide t = kInputs > 4 ? p04.Times(Pair(kOne, kMinusOne)) + Wide{bias, bias} : s;
   Wide e0 = s, e1 = t, e2 = t, e3 = s;
   if (kInputs > 2) {
     const Pairs<kHalves> p26(x[2], kInputs > 6 ? x[6] : zero);
@@ -72,19 +72,6 @@ VV_ALWAYS_INLINE void Transform8(const __m128i* x, __m128i bias, __m128i* out) {
     out[i] = kHalves == 2 ? Narrow<kShift>(results[i])
                           : _mm_packs_epi32(_mm_srai_epi32(results[i].low, kShift), zero);
   }
-}
-
-// The first four columns of the transpose of an 8x8 matrix whose columns
-// 4..7 are zero: registers 0..3 get columns 0..3.
-VV_ALWAYS_INLINE void TransposeLeft8x4(__m128i* m) {
-  const __m128i a0 = _mm_unpacklo_epi16(m[0], m[1]), a2 = _mm_unpacklo_epi16(m[2], m[3]);
-  const __m128i a4 = _mm_unpacklo_epi16(m[4], m[5]), a6 = _mm_unpacklo_epi16(m[6], m[7]);
-  const __m128i b0 = _mm_unpacklo_epi32(a0, a2), b1 = _mm_unpackhi_epi32(a0, a2);
-  const __m128i b4 = _mm_unpacklo_epi32(a4, a6), b5 = _mm_unpackhi_epi32(a4, a6);
-  m[0] = _mm_unpacklo_epi64(b0, b4);
-  m[1] = _mm_unpackhi_epi64(b0, b4);
-  m[2] = _mm_unpacklo_epi64(b1, b5);
-  m[3] = _mm_unpackhi_epi64(b1, b5);
 }
 
 // kSize lanes of 16-bit values; the other lanes are zero and nothing past
@@ -123,11 +110,9 @@ VV_ALWAYS_INLINE void Idct8x8(const int16_t* coefficients, uint8_t* dst, int32_t
   }
   __m128i columns[8];
   Transform8<kSize, kHalves, kColumnShift>(m, _mm_set1_epi32(1 << (kColumnShift - 1)), columns);
-  if (kSize == 8) {
-    Transpose8x8(columns);
-  } else {
-    TransposeLeft8x4(columns);
-  }
+  // With kSize <= 4 only columns 0..3 are read afterwards, and the compiler
+  // drops the rest of the transpose.
+  Transpose8x8(columns);
   // + 128 and the rounding of the last shift ride on the bias.
   const __m128i rowBias = _mm_set1_epi32((128 << kRowShift) + (1 << (kRowShift - 1)));
   __m128i samples[8];
