@@ -14,8 +14,8 @@
 // within +-4096, so the second pass's butterflies stay within 16 bits. The
 // second pass removes 13 + 2 + 3 bits (the two sqrt8 gains make 8).
 //
-// Quantisation is level 0's: saturate16(round-half-even(X r / 2^15)), on
-// 32-bit products of the coefficient and the unsigned reciprocal.
+// Quantisation is level 0's: saturate16(round-half-even(X r / 2^15)), which
+// needs no saturation for these coefficients.
 #include "primitives/dct_vector.h"
 #include "primitives/fdct_levels.h"
 #include "primitives/status.h"
@@ -52,21 +52,22 @@ VV_ALWAYS_INLINE void Transform8(const __m128i* x, __m128i* out) {
                           rounding);
 }
 
-// saturate16(round-half-even(value x reciprocal / 2^15)) for eight lanes.
-// The reciprocals are unsigned (32768 for a step of 1): where one has its
-// top bit set, the signed high half of the product lacks value x 2^16.
+// round-half-even(value x reciprocal / 2^15) for eight lanes, in 16-bit
+// lanes: with v = 2 value, the high half of v x reciprocal is the floored
+// quotient q and the low half twice the remainder, 2 rem. The quotient goes
+// up when rem is above one half, or is one half and q is odd: when
+// 2 rem + (q & 1) - 1, taken down to 0 at the least, reaches 2^15. The
+// reciprocals are unsigned (32768 for a step of 1): where one has its top
+// bit set, the signed high half lacks v x 2^16 / 2^16 = v. Coefficients of
+// 8-bit samples stay within +-1100, so v and q need no saturation.
 VV_ALWAYS_INLINE __m128i Quantise(__m128i value, __m128i reciprocal) {
-  const __m128i low = _mm_mullo_epi16(value, reciprocal);
-  const __m128i high = _mm_add_epi16(_mm_mulhi_epi16(value, reciprocal),
-                                     _mm_and_si128(value, _mm_srai_epi16(reciprocal, 15)));
-  // Adding just under one half plus the parity bit of the floored quotient
-  // carries into the quotient exactly when the remainder is above one half,
-  // or is one half and the quotient odd.
-  const __m128i almostHalf = _mm_set1_epi32(0x3FFF), one = _mm_set1_epi32(1);
-  Wide product{_mm_unpacklo_epi16(low, high), _mm_unpackhi_epi16(low, high)};
-  const Wide parity{_mm_and_si128(_mm_srli_epi32(product.low, 15), one),
-                    _mm_and_si128(_mm_srli_epi32(product.high, 15), one)};
-  return Narrow<15>(product + parity + Wide{almostHalf, almostHalf});
+  const __m128i v = _mm_add_epi16(value, value);
+  const __m128i quotient = _mm_add_epi16(_mm_mulhi_epi16(v, reciprocal),
+                                         _mm_and_si128(v, _mm_srai_epi16(reciprocal, 15)));
+  const __m128i twiceRemainder = _mm_mullo_epi16(v, reciprocal);
+  const __m128i odd = _mm_and_si128(quotient, _mm_set1_epi16(1));
+  const __m128i test = _mm_subs_epu16(_mm_add_epi16(twiceRemainder, odd), _mm_set1_epi16(1));
+  return _mm_add_epi16(quotient, _mm_srli_epi16(test, 15));
 }
 
 }  // namespace
