@@ -78,17 +78,19 @@ int RunEncodeBench(int argc, char** argv) {
   int runs = kDefaultRuns;
   int quality = 75;
   int first = 0;
-  while (first + 1 < argc && std::strncmp(argv[first], "--", 2) == 0) {
-    if (std::strcmp(argv[first], "--runs") == 0) {
+  bool unknownOption = false;
+  while (first < argc && std::strncmp(argv[first], "--", 2) == 0) {
+    if (first + 1 < argc && std::strcmp(argv[first], "--runs") == 0) {
       runs = std::atoi(argv[first + 1]);
-    } else if (std::strcmp(argv[first], "--quality") == 0) {
+    } else if (first + 1 < argc && std::strcmp(argv[first], "--quality") == 0) {
       quality = std::atoi(argv[first + 1]);
     } else {
+      unknownOption = true;  // --level, for one, goes before --encode
       break;
     }
     first += 2;
   }
-  if (first >= argc || runs < 1 || quality < 0 || quality > 100) {
+  if (unknownOption || first >= argc || runs < 1 || quality < 0 || quality > 100) {
     std::fputs("usage: vvbench [--level L] --encode [--quality Q] [--runs N] PICTURE.(ppm|bmp)...\n", stderr);
     return 2;
   }
