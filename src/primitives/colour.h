@@ -37,6 +37,9 @@ int32_t YcckToCmyk(const uint8_t* const src[4], int32_t srcStep, uint8_t* dst, i
 //   R = (76282 (Y-16) + 104593 (Cr-128) + 32768) >> 16
 //   G = (76282 (Y-16) - 25689 (Cb-128) - 53279 (Cr-128) + 32768) >> 16
 //   B = (76282 (Y-16) + 132184 (Cb-128) + 32768) >> 16, each clamped to 0..255.
+// That is processor level 0; from level 1 on, the conversion runs in 16-bit
+// lanes with coefficients scaled by 2^13 (colour_sse3.cpp) and may differ
+// from it in the last bit.
 // Steps are not checked (negative steps walk upwards). Fails with
 // StatusNullPointer or StatusSizeError.
 int32_t YCbCrToRgbaVideo(const uint8_t* const src[3], int32_t srcStep, uint8_t* dst,

@@ -16,6 +16,9 @@ namespace vv {
 // given) name the 8 rows of 8 samples; reciprocals is the natural-order Q15
 // table of BuildQuantTableFwd8u.
 // Fails with StatusNullPointer before writing anything.
+// The 32-bit arithmetic is processor level 0's; from level 1 on, the
+// transform uses 16-bit multiply-adds (fdct_sse3.cpp) and a coefficient may
+// differ from level 0's in the last bit before the same quantisation.
 int32_t FdctQuant8x8FromU8(int16_t* coefficients, const uint8_t* src, int32_t srcStep,
                            const uint16_t* reciprocals);
 

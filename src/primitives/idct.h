@@ -16,7 +16,9 @@
 // point, add 128 and clamp to 0..255. Corrupt data never overflows into
 // undefined behaviour: the column pass saturates what it keeps to 16 bits
 // and the other sums wrap modulo 2^32, so absurd inputs give a defined but
-// meaningless block.
+// meaningless block. That arithmetic is processor level 0's; from level 1
+// on, the full and sparse forms use 16-bit multiply-adds (idct_sse3.cpp)
+// and may differ from it in the last bit, with the same guarantees.
 #pragma once
 #include <cstdint>
 
