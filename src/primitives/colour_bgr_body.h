@@ -107,7 +107,9 @@ inline void GatherBgr(const uint8_t* in, uint8_t* b, uint8_t* g, uint8_t* r, int
   }
 }
 
-// The whole primitive, argument checks included, with the level's gather.
+// The whole primitive, argument checks included, with the level's gather
+// (a lambda, so that it is inlined into every chunk rather than called
+// through a pointer).
 template <typename Gather>
 int32_t BgrRowsToYCbCr(const uint8_t* src, int32_t srcStep, uint8_t* const dst[3], int32_t dstStep,
                        ImageSize size, Gather gather) {

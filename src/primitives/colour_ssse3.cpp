@@ -58,7 +58,10 @@ inline void GatherBgrShuffled(const uint8_t* in, uint8_t* b, uint8_t* g, uint8_t
 
 int32_t BgrToYCbCr(const uint8_t* src, int32_t srcStep, uint8_t* const dst[3], int32_t dstStep,
                    ImageSize size) {
-  return BgrRowsToYCbCr(src, srcStep, dst, dstStep, size, GatherBgrShuffled);
+  return BgrRowsToYCbCr(src, srcStep, dst, dstStep, size,
+                        [](const uint8_t* in, uint8_t* b, uint8_t* g, uint8_t* r, int count) {
+                          GatherBgrShuffled(in, b, g, r, count);
+                        });
 }
 
 }  // namespace ssse3
