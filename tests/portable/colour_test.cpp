@@ -1,14 +1,16 @@
-// Colour converters against the JFIF and BT.601 equations evaluated in
-// double precision, over every (Y, Cb, Cr) or (R, G, B) triple.
+// Colour converters against the JFIF and BT.601 equations in double precision, over every triple;
+// chroma resampling against the filter definitions.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <random>
 #include <vector>
 
 #include "primitives/colour.h"
 #include "primitives/processor_level.h"
+#include "primitives/sampling.h"
 #include "processor_levels_util.h"
 
 namespace {
@@ -38,8 +40,7 @@ Rgb Bt601VideoToRgb(int y, int cb, int cr) {
           Clamp255(luma + 2 * (1 - kb) * pb)};
 }
 
-// One luma value, Cb along the rows, Cr down the columns: stepping through
-// luma still meets every chroma pair at every clamping boundary.
+// One luma, Cb along the rows, Cr down the columns: every chroma pair at every clamping boundary.
 struct ChromaSweep {
   std::vector<uint8_t> y = std::vector<uint8_t>(256 * 256), cb = y, cr = y;
   explicit ChromaSweep(int luma) {
@@ -78,8 +79,7 @@ TEST(ColourConversion, FullRangeDecodingRoundsTheJfifEquations) {
   }
 }
 
-// At every level, bit-equal to level 0 (the arithmetic is the same); the
-// narrower second region leaves a tail that is not a whole vector.
+// Every level bit-equal to level 0; width 245 leaves a tail that is not a whole vector.
 TEST(ColourConversion, FullRangeEncodingRoundsTheJfifEquationsAtEveryLevel) {
   std::vector<uint8_t> bgr(256 * 256 * 3), y(256 * 256), cb(y.size()), cr(y.size());
   uint8_t* planes[3] = {y.data(), cb.data(), cr.data()};
@@ -142,8 +142,7 @@ TEST(ColourConversion, VideoRangeFollowsBt601AtEveryLevel) {
       ChromaSweep sweep(luma);
       ASSERT_EQ(YCbCrToRgbaVideo(sweep.planes, 256, rgba.data(), 256 * 4, {256, 256}, 0x7E), StatusOk);
       ASSERT_EQ(YCbCrToBgraVideo(sweep.planes, 256, bgra.data(), 256 * 4, {256, 256}, 0x81), StatusOk);
-      // Strips 15 pixels wide are converted one pixel at a time; whole
-      // vectors must give the same bytes.
+      // 15-pixel strips go one pixel at a time; whole vectors must give the same bytes.
       for (int x = 0; x < 256; x += 15) {
         const uint8_t* strip[3] = {sweep.planes[0] + x, sweep.planes[1] + x, sweep.planes[2] + x};
         ASSERT_EQ(YCbCrToRgbaVideo(strip, 256, narrow.data() + 4 * x, 256 * 4, {std::min(15, 256 - x), 256}, 0x7E),
@@ -165,6 +164,43 @@ TEST(ColourConversion, VideoRangeFollowsBt601AtEveryLevel) {
     }
   }
   ForceProcessorLevelForTesting(selected);
+}
+
+// Row down- and upsampling against the filter definitions (ends replicated): rounding-bias and edge faults.
+TEST(Sampling, RowsFollowTheFilterDefinitions) {
+  constexpr uint8_t kGuard = 0xC3;
+  std::mt19937 random(11);
+  const auto row = [&](int width) {
+    std::vector<uint8_t> r(width);
+    for (auto& v : r) v = static_cast<uint8_t>(random());
+    if (width % 3 == 0) {  // only extremes, where rounding biases show most
+      for (auto& v : r) v = v & 1 ? 255 : 0;
+    }
+    return r;
+  };
+  for (int width = 1; width <= 41; ++width) {
+    SCOPED_TRACE(width);
+    const std::vector<uint8_t> in = row(width), far = row(width);
+    const auto at = [&](const std::vector<uint8_t>& r, int i) { return int(r[std::clamp(i, 0, width - 1)]); };
+    // Pairs averaged with a bias alternating 0, 1; an odd end pairs with itself.
+    std::vector<uint8_t> out((width + 1) / 2 + 1, kGuard);
+    ASSERT_EQ(DownsampleRowH2(in.data(), width, out.data()), StatusOk);
+    for (int j = 0; j < (width + 1) / 2; ++j) EXPECT_EQ(out[j], (at(in, 2 * j) + at(in, 2 * j + 1) + j % 2) / 2) << j;
+    EXPECT_EQ(out.back(), kGuard);
+    // Triangle filter 3:1; biases 1, 2 (H2) and 8, 7 (H2V2, rows 3:1 too).
+    out.assign(2 * width + 1, kGuard);
+    std::vector<uint8_t> out2 = out;
+    ASSERT_EQ(UpsampleRowH2(in.data(), width, out.data()), StatusOk);
+    ASSERT_EQ(UpsampleRowH2V2(in.data(), far.data(), width, out2.data()), StatusOk);
+    const auto column = [&](int c) { return 3 * at(in, c) + at(far, c); };
+    for (int o = 0; o < 2 * width; ++o) {
+      const int c = o / 2, n = o % 2 ? c + 1 : c - 1;
+      EXPECT_EQ(out[o], (3 * at(in, c) + at(in, n) + (o % 2 ? 2 : 1)) / 4) << o;
+      EXPECT_EQ(out2[o], (3 * column(c) + column(std::clamp(n, 0, width - 1)) + (o % 2 ? 7 : 8)) / 16) << o;
+    }
+    EXPECT_EQ(out[2 * width], kGuard);
+    EXPECT_EQ(out2[2 * width], kGuard);
+  }
 }
 
 }  // namespace

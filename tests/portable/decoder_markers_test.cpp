@@ -1,6 +1,7 @@
-// The decoder's marker parsing and scan decoding: the status codes, the
-// sampling and colour-space decisions, truncated frames, restarts.
+// Marker parsing and scan decoding: every status code, sampling and colour-space decisions, cuts, restarts.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "decoder_test_util.h"
 #include "encoder_test_util.h"
@@ -12,9 +13,7 @@ namespace {
 using namespace vv;
 using namespace vv::test;
 
-// Two 16x16 pictures of pixel (x, y) = red 16x + 8, green 16y + 8, blue
-// 16(x ^ y) + 8: 4:2:2 from this project's encoder, and gray with DRI 1 and
-// RST0..RST2 between its four blocks made by libjpeg-turbo's cjpeg 2.1.5.
+// 16x16, pixel (x, y) = R 16x + 8, G 16y + 8, B 16(x ^ y) + 8: 4:2:2 by our encoder; gray by cjpeg 2.1.5.
 Bytes Baseline422() {
   Bytes bgr;
   for (int y = 0; y < 16; ++y) {
@@ -47,15 +46,11 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
   return all;
 }
 
-int32_t FirstSosOffset(const Bytes& bytes) {
-  for (size_t i = 0; i + 1 < bytes.size(); ++i) {
-    if (bytes[i] == 0xFF && bytes[i + 1] == 0xDA) return int32_t(i);
-  }
-  return -1;
+int32_t FirstSosOffset(const Bytes& b) {
+  const uint8_t sos[] = {0xFF, 0xDA};
+  return int32_t(std::search(b.begin(), b.end(), sos, sos + 2) - b.begin());
 }
-
-// Offset just behind the first SOS segment (start of entropy-coded data).
-int32_t SosEnd(const Bytes& b) {
+int32_t SosEnd(const Bytes& b) {  // start of the entropy-coded data
   const int32_t sos = FirstSosOffset(b);
   return sos + 2 + (b[sos + 2] << 8 | b[sos + 3]);
 }
@@ -116,7 +111,7 @@ TEST(DecoderMarkers, StatusOfEachMalformedOrUnsupportedStream) {
     const DecodedPicture picture = DecodeJpeg(row.stream, OutputRequest{});
     EXPECT_EQ(picture.headerStatus != 0 ? picture.headerStatus : picture.status, row.status) << row.what;
   }
-  // A frame whose coefficients would take more than 512 MiB.
+  // Coefficients over 512 MiB.
   DecoderHarness h;
   ASSERT_EQ(h.Run(JpegBuilder().Soi().Sof(0xC2, 8, 65535, 65535, YCbCr(1, 1)).Sos(ScanOf(3), 0, 0)
                       .ScanData().Eoi().bytes(), 0), 0);
@@ -177,9 +172,7 @@ TEST(DecoderMarkers, ColourSpaceDecision) {
   }
 }
 
-// The header pass stops on the first SOS, skipping every scan walks to EOI
-// (through RST markers), and a stream cut anywhere ends with the end of
-// data, also through a window refilled 3 bytes at a time.
+// Header pass stops on the first SOS, skipping scans walks to EOI through RSTs; any cut gives -4 (also 3-byte window).
 TEST(DecoderMarkers, PassesStopWhereTheyShouldAndTruncationEndsTheData) {
   for (const Bytes& full : {kBaseline422, kGrayRestart}) {
     DecoderHarness h;
@@ -199,10 +192,8 @@ TEST(DecoderMarkers, PassesStopWhereTheyShouldAndTruncationEndsTheData) {
   }
 }
 
-// The restart sample: 16x16 gray, DRI 1, RST0..RST2 between its four MCUs.
-// Catches DC predictions not reset at the markers (each block keeps the mean
-// of its source), markers out of order taken as they come, and garbage in
-// one interval spreading past the next marker.
+// DRI 1: DC prediction reset at each RST (block means), RSTs out of order taken as they come, damage
+// confined to its interval.
 TEST(DecoderRestart, MarkersResetPredictionAndConfineDamage) {
   const Bytes& jpeg = kGrayRestart;
   OutputRequest request;

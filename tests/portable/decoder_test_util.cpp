@@ -7,20 +7,6 @@
 
 namespace vv::test {
 
-namespace {
-
-int32_t ChannelsOf(int32_t dstColor, int32_t componentCount) {
-  switch (dstColor) {
-    case 0: return componentCount;
-    case 1: return 1;
-    case 2: case 3: return 3;
-    case 4: return 2;
-    default: return 4;
-  }
-}
-
-}  // namespace
-
 DecodedPicture DecodeJpeg(CJPEGDecoder* decoder, const std::vector<uint8_t>& jpeg,
                           const OutputRequest& request) {
   DecodedPicture picture;
@@ -39,7 +25,8 @@ DecodedPicture DecodeJpeg(CJPEGDecoder* decoder, const std::vector<uint8_t>& jpe
   const int32_t divisor = fullSize ? 1 : 1 << request.scale;
   picture.width = (decoder->width + divisor - 1) / divisor;
   picture.height = (decoder->height + divisor - 1) / divisor;
-  picture.channels = ChannelsOf(request.dstColor, decoder->componentCount);
+  const int32_t color = request.dstColor;  // as coded, gray, RGB, BGR, YUY2, then four-sample orders
+  picture.channels = color == 0 ? decoder->componentCount : color == 1 ? 1 : color == 4 ? 2 : color <= 3 ? 3 : 4;
   const int32_t sampleBytes = request.dstPrecision > 8 ? 2 : 1;
   picture.step = (picture.width * picture.channels * sampleBytes + 3) & ~3;
   picture.pixels.assign(static_cast<size_t>(picture.step) * picture.height + 64, 0xA5);

@@ -1,5 +1,4 @@
-// Test-side helpers for the decoder: the two-pass decode with a chosen
-// output description, a synthetic picture, pixel comparison.
+// The decoder's two passes with a chosen output, a synthetic picture, pixel comparison.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -31,8 +30,7 @@ struct DecodedPicture {
   std::vector<int32_t> planeSteps;
 };
 
-// ReleaseFrame, InitFrame, attach, Decode(0), SetupGeometry, the output
-// description (lines padded to 4 bytes, 64 guard bytes 0xA5), Decode(1).
+// Decode(0), SetupGeometry, the output (lines padded to 4 bytes, 64 guard bytes 0xA5), Decode(1).
 DecodedPicture DecodeJpeg(CJPEGDecoder* decoder, const std::vector<uint8_t>& jpeg,
                           const OutputRequest& request);
 DecodedPicture DecodeJpeg(const std::vector<uint8_t>& jpeg, const OutputRequest& request);

@@ -16,7 +16,7 @@ EncodedImage EncodeBgr(const EncodeRequest& request) {
   CMemBuffOutput stream(buffer.data(), capacity);
 
   EncodedImage result;
-  std::unique_ptr<CJPEGEncoder> encoder(new CJPEGEncoder());
+  auto encoder = std::make_unique<CJPEGEncoder>();
   encoder->Reset();
   encoder->srcData = request.bgr;
   encoder->width = request.width;
@@ -29,7 +29,7 @@ EncodedImage EncodeBgr(const EncodeRequest& request) {
   if (result.paramsStatus == 0) {
     encoder->bitOutput.stream = &stream;
     encoder->bitOutput.Release();
-    if (request.withComment) {
+    if (!request.comment.empty()) {
       encoder->comment = reinterpret_cast<const uint8_t*>(request.comment.data());
       encoder->commentLength = static_cast<int32_t>(request.comment.size());
     }

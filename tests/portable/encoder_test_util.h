@@ -1,5 +1,4 @@
-// Test-side helpers for the encoder: capture's calling sequence over a
-// fixed-size output buffer with guard bytes, and test pictures.
+// The encoder's calling sequence (as capture drives it) over a guarded buffer, and test pictures.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -17,8 +16,7 @@ struct EncodeRequest {
   int32_t width = 0;
   int32_t height = 0;
   uint32_t quality = 75;
-  bool withComment = false;
-  std::string comment;
+  std::string comment;  // empty: none
   int32_t capacity = -1;  // output buffer size; -1: large enough for anything
 };
 
@@ -31,12 +29,10 @@ struct EncodedImage {
   bool Ok() const { return paramsStatus == 0 && headerStatus == 0 && dataStatus == 0; }
 };
 
-// Reset, source, SetParams, output attached, optional comment, WriteHeader,
-// WriteData, into a CMemBuffOutput of `capacity` bytes followed by guards.
+// Reset, source, SetParams, output, comment, WriteHeader, WriteData into `capacity` bytes and guards.
 EncodedImage EncodeBgr(const EncodeRequest& request);
 
-// The marker segments of an image as (marker, body) pairs, up to and
-// including the first SOS.
+// (marker, body) of each segment up to and including the first SOS.
 using SegmentList = std::vector<std::pair<uint8_t, std::vector<uint8_t>>>;
 SegmentList HeaderSegments(const std::vector<uint8_t>& jpeg);
 

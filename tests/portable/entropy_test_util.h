@@ -1,10 +1,7 @@
-// Test-side Huffman helpers, written from T.81 independently of the
-// primitives: canonical code assignment (Annex C) and a bit sink with 0xFF
-// stuffing and 1-bit padding.
+// Test-side Huffman helpers from T.81, independent of the primitives.
 #pragma once
 #include <cstdint>
 #include <vector>
-
 
 namespace vv::test {
 
@@ -35,6 +32,12 @@ class BitSink {
     }
   }
   void Put(const Code& c) { Put(c.code, c.length); }
+  // The bit count of |v| (T.81 F.1.2.1's category SSSS).
+  static int Category(int32_t v) {
+    int s = 0;
+    while ((static_cast<uint32_t>(v < 0 ? -v : v) >> s) != 0) ++s;
+    return s;
+  }
   // The low s bits of v, or of v - 1 for a negative v (T.81 F.1.2.1).
   void PutValue(int32_t v, int s) {
     if (s > 0) Put(static_cast<uint32_t>(v < 0 ? v - 1 : v), s);

@@ -87,15 +87,12 @@ void PutDifference(BitSink* out, int difference) {
   difference &= 0xFFFF;
   if (difference >= 0x8000) difference -= 0x10000;
   if (difference == -32768) return out->Put(16, 5);  // category 16 has no extra bits
-  const int magnitude = difference < 0 ? -difference : difference;
-  int category = 0;
-  while ((1 << category) <= magnitude) ++category;
+  const int category = BitSink::Category(difference);
   out->Put(uint32_t(category), 5);
   out->PutValue(difference, category);
 }
 
-// Table H.1 for sample (x, y) of plane p; `first` on the first line of the
-// scan or of a restart interval.
+// Table H.1 (independent of the decoder's); `first`: first line of the scan or restart interval.
 int Predict(const LosslessFrame& f, const std::vector<int>& p, int x, int y, bool first) {
   const int w = f.width;
   if (first && x == 0) return 1 << (f.precision - f.pt - 1);

@@ -1,5 +1,4 @@
-// Test-side JPEG stream builder after T.81 Annex B (segments with any length
-// field), a lossless encoder, and the viewer's per-frame header sequence.
+// Test-side T.81 stream builder (any length fields), an Annex H lossless encoder, a decoder harness.
 #pragma once
 #include <cstdint>
 #include <initializer_list>
@@ -64,8 +63,7 @@ class JpegBuilder {
   Bytes bytes_;
 };
 
-// A lossless (SOF3) frame after T.81 Annex H, every difference category
-// coded in 5 bits.
+// A lossless (SOF3) frame, every difference category coded in 5 bits.
 struct LosslessFrame {
   int precision = 8, predictor = 1, pt = 0, width = 0, height = 0;
   bool separateScans = false;
@@ -75,8 +73,7 @@ struct LosslessFrame {
 // planes[k]: component k's samples, already shifted by the point transform.
 Bytes EncodeLossless(const LosslessFrame& f, const std::vector<std::vector<int>>& planes);
 
-// ReleaseFrame, InitFrame, attach a window of `window` bytes over a copy of
-// `data`, Decode(passMode).
+// ReleaseFrame, InitFrame, a `window`-byte window over a copy of `data`, Decode(passMode).
 class DecoderHarness {
  public:
   int32_t Run(const Bytes& data, int32_t passMode = 0, int32_t window = 16384);

@@ -1,6 +1,5 @@
-// The forward and inverse DCTs against the T.81 A.3.3 formulas in double
-// precision, the sparse and DC-only forms against the full transform.
-// Catches changed transform constants, rounding and saturation faults.
+// The DCTs against T.81 A.3.3 in double precision, sparse and DC-only forms against the full transform:
+// changed constants, rounding and saturation faults. The quantisation tables' order and reciprocals.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -49,8 +48,7 @@ void Reference(bool inverse, const double* in, double* out) {
 
 int RoundClamp(double v) { return std::clamp(static_cast<int>(std::floor(v + 0.5)), 0, 255); }
 
-// IEEE 1180 style: samples in [-range, range - 1], transformed exactly and
-// rounded to integer coefficients, back within one of the exact inverse.
+// IEEE 1180 style: exact, rounded coefficients of samples in [-range, range - 1] back within one.
 TEST(InverseDct, WithinOneOnRandomBlocksOfEveryAmplitudeAtEveryLevel) {
   uint16_t ones[64];
   std::fill(ones, ones + 64, uint16_t{1});
@@ -83,9 +81,8 @@ TEST(InverseDct, WithinOneOnRandomBlocksOfEveryAmplitudeAtEveryLevel) {
   });
 }
 
-// The sparse forms get garbage outside their corner, which they must not
-// read; the corner holds values up to the extremes and steps that push the
-// products into 16-bit saturation and the sums past 32 bits.
+// Sparse forms get garbage outside their corner (not to be read); inside, extremes that saturate 16-bit
+// products and overflow 32-bit sums.
 TEST(InverseDct, SparseFormsAreBitEqualToTheFullTransformAtEveryLevel) {
   const struct {
     int32_t (*fn)(const int16_t*, uint8_t*, int32_t, const uint16_t*);
@@ -148,10 +145,8 @@ int QuantiseHalfToEven(int value, int reciprocal) {
   return static_cast<int>(std::clamp<int64_t>(quotient, -32768, 32767));
 }
 
-// At every processor level: the unquantised transform (reciprocal 32768)
-// within one of the exact one, including all-extreme blocks in which level
-// 0's intermediate products reach 2^31; and quantisation by steps 1..64 of
-// exactly those coefficients, with every tie rounded to even.
+// Unquantised (reciprocal 32768) within one of exact, all-extreme blocks included (products reach 2^31);
+// quantised by steps 1..64 exactly, ties to even.
 TEST(ForwardDct, WithinOneOfTheExactTransformAndQuantisedHalfToEvenAtEveryLevel) {
   uint16_t ones[64];
   std::fill(ones, ones + 64, uint16_t{32768});
@@ -197,6 +192,32 @@ TEST(ForwardDct, WithinOneOfTheExactTransformAndQuantisedHalfToEvenAtEveryLevel)
     EXPECT_LE(std::fabs(sum / values), 0.02) << "level " << level;
     EXPECT_LE(squareSum / values, 0.1) << "level " << level;
   });
+}
+
+
+// T.81 Figure A.6: natural (row-major) index and the zig-zag position landing there.
+struct ZigzagSpot {
+  int natural, zigzag;
+};
+const ZigzagSpot kZigzagSpots[] = {{0, 0},   {1, 1},   {8, 2},   {16, 3},  {9, 4},
+                                   {2, 5},   {7, 28},  {56, 35}, {63, 63}, {62, 62},
+                                   {55, 61}, {57, 36}, {15, 42}, {48, 21}, {6, 27}};
+
+TEST(QuantTables, DequantAndQ15ReciprocalTablesInNaturalOrder) {
+  for (int base = 0; base < 256; base += 64) {
+    uint8_t zigzag[64];
+    for (int i = 0; i < 64; ++i) zigzag[i] = static_cast<uint8_t>(std::max(base + i, 1));
+    uint16_t natural[64], reciprocals[64];
+    ASSERT_EQ(BuildDequantTable8u(zigzag, natural), StatusOk);
+    ASSERT_EQ(BuildQuantTableFwd8u(zigzag, reciprocals), StatusOk);
+    for (const ZigzagSpot& spot : kZigzagSpots) {
+      EXPECT_EQ(natural[spot.natural], zigzag[spot.zigzag]) << spot.natural;
+      EXPECT_EQ(reciprocals[spot.natural], std::floor(32768.0 / zigzag[spot.zigzag] + 0.5)) << spot.natural;
+    }
+    int sum = 0, expectedSum = 0;
+    for (int i = 0; i < 64; ++i) sum += natural[i], expectedSum += zigzag[i];
+    EXPECT_EQ(sum, expectedSum);  // a permutation, nothing dropped or doubled
+  }
 }
 
 }  // namespace

@@ -1,12 +1,7 @@
 #!/bin/bash
-# Conformance corpus: JPEG files made by cjpeg, libjpeg-tools' `jpeg` and
-# ffmpeg, decoded by vvdecode and by djpeg (8-bit DCT), `jpeg` (12-bit) or
-# compared with the source (lossless); one line per file.
+# Files made by cjpeg, `jpeg` and ffmpeg, decoded by vvdecode against djpeg, `jpeg` or the lossless source.
 #   conformance_test.sh PATH/TO/vvdecode   (skips when a tool is missing)
-# Thresholds: lossless exact; gray and 4:4:4 differ by IDCT and colour
-# rounding only (max 3, >= 40 dB); subsampled chroma also by the upsampler at
-# MCU-row edges (PSNR only: 2x2 34 dB, 2x1 40 dB, line-doubled 1x2 27 dB);
-# 12-bit >= 60 dB.
+# Lossless exact; gray, 4:4:4 max 3; subsampled chroma by PSNR (upsampling differs at MCU-row edges).
 set -u
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 vvdecode="$(realpath "${1:?path to vvdecode}")"

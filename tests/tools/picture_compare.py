@@ -1,11 +1,7 @@
 #!/usr/bin/env python3
-"""picture_compare.py PICTURE.bmp FRAME.yuv WIDTH HEIGHT
-
-Compares a saved picture with ffmpeg's 4:2:0 planes of the frame, upsampled
-with the triangle filter (3/4 near, 1/4 far) and converted with BT.601
-studio-range coefficients; a smaller BMP is compared with the pixel under
-each pixel's centre. Prints "mae M psnr P stddev S".
-"""
+"""picture_compare.py PICTURE.bmp FRAME.yuv WIDTH HEIGHT: prints "mae M psnr P stddev S" of the
+picture against the 4:2:0 frame upsampled 3:1 and converted by BT.601 studio range (a smaller
+picture against the pixel under each pixel's centre)."""
 import math
 import struct
 import sys

@@ -15,3 +15,5 @@ start_work() {
 }
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+# expect_line TEXT: out.txt (the player's output) holds TEXT
+expect_line() { grep -qF "$1" out.txt || fail "vvplay output lacks '$1': $(tr '\n' ' ' < out.txt)"; }

@@ -1,8 +1,7 @@
-// The assembled dewarp shaders run by the CPU emulator against the exact
-// reference on a grid of points: catches constants and arithmetic wrong by a
-// tenth of a pixel, finer than pictures read back under Wine show.
+// The assembled dewarp shaders, emulated, against the exact mappings: catches errors of a tenth of a pixel.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -41,8 +40,7 @@ DewarpConstants View(int effect, double pan, double tilt, double zoom, double ce
 }
 
 void Registers(DewarpShader shader, const DewarpConstants& k, float c[32][4]) {
-  for (int i = 0; i < 32; ++i)
-    for (int j = 0; j < 4; ++j) c[i][j] = 0;
+  std::fill(&c[0][0], &c[0][0] + 32 * 4, 0.0f);
   auto set = [&](int reg, const double* values, int count) {
     for (int j = 0; j < count; ++j) c[reg][j] = static_cast<float>(values[j]);
   };
@@ -129,8 +127,7 @@ TEST(ShaderProgram, EmulatedShadersFollowTheReference) {
   }
 }
 
-// The view centre shows the circle's centre: on the frame's edges, x = W and
-// y = H are black, x = 0 and y = 0 are not.
+// The view centre shows the circle's centre: x = W and y = H are black, x = 0 and y = 0 are not.
 TEST(ShaderProgram, FrameBoundsAreHalfOpen) {
   struct Case {
     float centreX, centreY;

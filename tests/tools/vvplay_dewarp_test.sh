@@ -30,19 +30,13 @@ play() {
     >out.txt 2>err.txt || fail "vvplay $* exited $?: $(tr '\n' ' ' < out.txt)"
 }
 
-expect_line() { grep -qF "$1" out.txt || fail "vvplay output lacks '$1': $(tr '\n' ' ' < out.txt)"; }
-
 mae() { compare -metric MAE "$1" "$2" null: 2>&1 | sed -n 's/.*(\(.*\)).*/\1/p'; }
 
-close() {
-  local d; d="$(mae "$1" "$2")"
-  echo "$1 against $2: mae $d"
-  awk -v d="$d" -v l="$3" 'BEGIN { exit !(d != "" && d <= l) }' || fail "$1 is not $2 (mae $d > $3)"
-}
-far() {
-  local d; d="$(mae "$1" "$2")"
-  awk -v d="$d" -v l="$3" 'BEGIN { exit !(d != "" && d > l) }' || fail "$1 looks like $2 (mae $d)"
-}
+# close|far PICTURE REFERENCE LIMIT: mean absolute error at most / above LIMIT
+close() { local d; d="$(mae "$1" "$2")"; echo "$1 against $2: mae $d"
+  awk -v d="$d" -v l="$3" 'BEGIN { exit !(d != "" && d <= l) }' || fail "$1 is not $2 (mae $d > $3)"; }
+far() { local d; d="$(mae "$1" "$2")"
+  awk -v d="$d" -v l="$3" 'BEGIN { exit !(d != "" && d > l) }' || fail "$1 looks like $2 (mae $d)"; }
 
 not_blank() {
   local s; s="$(convert "$1" -colorspace gray -format '%[fx:standard_deviation]' info:)"

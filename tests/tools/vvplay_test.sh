@@ -30,8 +30,6 @@ play() {
   [ "$got" = "$want" ] || fail "vvplay $* exited $got, want $want: $(tr '\n' ' ' < out.txt)"
 }
 
-expect_line() { grep -qF "$1" out.txt || fail "vvplay output lacks '$1': $(tr '\n' ' ' < out.txt)"; }
-
 # matches PICTURE.bmp INDEX MAX_MAE MIN_PSNR (and not blank)
 matches() {
   local result
