@@ -18,6 +18,7 @@ TEST(Lifecycle, OpenCloseAndReopenOnAWindow) {
   TestWindow window(320, 240);
   Dll().ViewerOpen(viewer, window.handle());
   ASSERT_NE(viewer->windowDc, nullptr);
+  EXPECT_EQ(GetStretchBltMode(viewer->windowDc), COLORONCOLOR) << "Wine draws HALFTONE alike";
   Dll().ViewerSetVideoDestination(viewer, 50, 50, 320, 240);
   Dll().ViewerSetVideoSource(viewer, 10, 20, 30, 40);
   Dll().ViewerAttachDewarpRenderer(viewer, window.handle());
