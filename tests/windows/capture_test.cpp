@@ -1,14 +1,8 @@
-// Window and screen capture through the real DLL, checked against a BitBlt of
-// the same screen rectangle once the screen shows the window's picture.
+// Window and screen capture checked against a BitBlt of the same screen rectangle.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdint>
 #include <cstdlib>
-#include <cstring>
-#include <vector>
 
-#include "api/viewer_record.h"
 #include "decoder_test_util.h"
 #include "viewer_dll.h"
 
@@ -34,19 +28,25 @@ TestPicture ReadScreen(int left, int top, int width, int height) {
   return {width, height, ReadClient(nullptr, width, height, left, top)};
 }
 
-// Waits (bounded) until the screen shows `picture` at (x, y).
-bool ScreenShows(const TestPicture& picture, int x, int y) {
+// Waits (bounded) until the screen shows the on-screen part of the top-left width x
+// height of `picture` placed at (x, y).
+bool ScreenShows(const TestPicture& picture, int x, int y, int width = INT32_MAX, int height = INT32_MAX) {
+  const int left = std::max(x, 0), top = std::max(y, 0);
+  const int right = std::min(x + std::min(width, picture.width), GetSystemMetrics(SM_CXVIRTUALSCREEN));
+  const int bottom = std::min(y + std::min(height, picture.height), GetSystemMetrics(SM_CYVIRTUALSCREEN));
+  TestPicture visible{right - left, bottom - top, {}};
+  for (int row = top; row < bottom; ++row) {
+    const uint8_t* from = picture.At(left - x, row - y);
+    visible.bgrx.insert(visible.bgrx.end(), from, from + visible.width * 4);
+  }
   for (int attempt = 0; attempt < 20; ++attempt, Sleep(20)) {
     PumpMessages();
-    if (CountDifferentPixels(picture, ReadScreen(x, y, picture.width, picture.height), nullptr) == 0) {
-      return true;
-    }
+    if (CountDifferentPixels(visible, ReadScreen(left, top, visible.width, visible.height), nullptr) == 0) return true;
   }
   return false;
 }
 
-// A captured JPEG decoded by the project's decoder to full-range BGR (the
-// encoder's JFIF formulas); width 0 when it does not decode.
+// A captured JPEG decoded to full-range BGR; width 0 when it does not decode.
 TestPicture Decode(const uint8_t* data, uint32_t size) {
   vv::test::OutputRequest bgr;
   bgr.dstColor = 3;
@@ -60,24 +60,7 @@ TestPicture Decode(const uint8_t* data, uint32_t size) {
   return out;
 }
 
-// Moves and sizes the window and waits until the screen shows its on-screen part.
-bool MoveAndShow(HWND window, const TestPicture& picture, int x, int y, int width, int height) {
-  SetWindowPos(window, HWND_TOPMOST, x, y, width, height, SWP_SHOWWINDOW);
-  InvalidateRect(window, nullptr, FALSE);
-  UpdateWindow(window);
-  const int left = std::max(x, 0), top = std::max(y, 0);
-  const int right = std::min(x + width, GetSystemMetrics(SM_CXVIRTUALSCREEN));
-  const int bottom = std::min(y + height, GetSystemMetrics(SM_CYVIRTUALSCREEN));
-  TestPicture visible{right - left, bottom - top, {}};
-  visible.bgrx.resize(size_t(visible.width) * visible.height * 4);
-  for (int row = 0; row < visible.height; ++row) {
-    std::memcpy(visible.At(0, row), picture.At(left - x, top - y + row), visible.width * 4);
-  }
-  return ScreenShows(visible, left, top);
-}
-
-// Pixels where the 24-bit capture bitmap differs from the screen at (left,
-// top), and their bounding box (inclusive).
+// Pixels where the 24-bit capture bitmap differs from the screen at (left, top), and their box.
 struct ChangedArea {
   int count = 0, left = INT32_MAX, top = INT32_MAX, right = -1, bottom = -1;
 };
@@ -87,9 +70,7 @@ ChangedArea CompareWithScreen(const ViewerRecord* viewer, int left, int top) {
   ChangedArea a;
   for (int y = 0; y < screen.height; ++y) {
     for (int x = 0; x < screen.width; ++x) {
-      if (std::memcmp(viewer->captureBits + size_t(y) * viewer->captureStride + x * 3, screen.At(x, y), 3) == 0) {
-        continue;
-      }
+      if (std::memcmp(viewer->captureBits + size_t(y) * viewer->captureStride + x * 3, screen.At(x, y), 3) == 0) continue;
       ++a.count;
       a.left = std::min(a.left, x), a.top = std::min(a.top, y);
       a.right = std::max(a.right, x), a.bottom = std::max(a.bottom, y);
@@ -129,7 +110,6 @@ TEST_F(Capture, WindowCaptureDecodesToWhatTheScreenShows) {
   const TestPicture picture = KnownPicture(203, 96);
   TestWindow window(100, 80, &picture);
   ASSERT_TRUE(ScreenShows(picture, 100, 80));
-  const TestPicture screen = ReadScreen(100, 80, 203, 96);
   Dll().ViewerOpenCapture2(viewer, window.handle(), 1, 1);
   uint32_t previousBytes = UINT32_MAX;
   for (const auto& q : qualities) {
@@ -143,7 +123,7 @@ TEST_F(Capture, WindowCaptureDecodesToWhatTheScreenShows) {
     long sums[2] = {0, 0};
     for (int y = 0; y < 96; ++y) {
       for (int x = 0; x < 203 * 3; ++x) {
-        const int d = std::abs(decoded.At(x / 3, y)[x % 3] - screen.At(x / 3, y)[x % 3]);
+        const int d = std::abs(decoded.At(x / 3, y)[x % 3] - picture.At(x / 3, y)[x % 3]);
         worst[y / 48] = std::max(worst[y / 48], d);
         sums[y / 48] += d;
       }
@@ -165,10 +145,7 @@ TEST_F(Capture, ScreenCaptureCopiesTheVirtualScreen) {
   Dll().ViewerOpenCapture(viewer, &width, &height);
   EXPECT_EQ(width, uint32_t(GetSystemMetrics(SM_CXVIRTUALSCREEN)));
   EXPECT_EQ(height, uint32_t(GetSystemMetrics(SM_CYVIRTUALSCREEN)));
-  ASSERT_NE(viewer->captureBits, nullptr);
   EXPECT_EQ(viewer->captureStride, (3 * width + 3) / 4 * 4);
-  EXPECT_EQ(viewer->captureHeader.bmiHeader.biHeight, -static_cast<LONG>(height));
-  EXPECT_EQ(viewer->captureHeader.bmiHeader.biBitCount, 24);
   ASSERT_EQ(Dll().ViewerCapture(viewer, 50, &data, &bytes), 0);
   const TestPicture decoded = Decode(data, bytes);
   EXPECT_EQ(decoded.width, int(width));
@@ -176,17 +153,13 @@ TEST_F(Capture, ScreenCaptureCopiesTheVirtualScreen) {
   EXPECT_EQ(CompareWithScreen(viewer, 0, 0).count, 0);
 }
 
-// One open capture of a moved and resized window: each capture is the
-// window's on-screen part, copied from 0 past the left or top edge; under 10
-// pixels wide or high fails and leaves the out-parameters alone. Catches a
-// stale bitmap size, a copy from a negative origin, a missing clamp, and a
-// minimum off by one.
+// Catches a stale bitmap size, a copy from a negative origin, a missing clamp, a 10-pixel minimum off by one.
 TEST_F(Capture, WindowIsClampedToTheScreenAtEachCapture) {
   const int sw = GetSystemMetrics(SM_CXVIRTUALSCREEN), sh = GetSystemMetrics(SM_CYVIRTUALSCREEN);
   const struct {
     const char* name;
     int x, y, windowWidth, windowHeight;
-    int width, height;  // expected capture size; 0: the capture fails
+    int width, height;  // expected capture size; 0: fails, sizes untouched; -1: fails
   } placements[] = {
       {"inside", 100, 80, 203, 64, 203, 64},
       {"resized", 100, 80, 101, 32, 101, 32},
@@ -199,6 +172,7 @@ TEST_F(Capture, WindowIsClampedToTheScreenAtEachCapture) {
       {"9 pixels visible at the bottom", 100, sh - 9, 203, 64, 0, 0},
       {"9 pixels visible at the right", sw - 9, 80, 203, 64, 0, 0},
       {"9 pixels high", 100, 80, 203, 9, 0, 0},
+      {"10 x 10: a JPEG larger than the 320 raw bytes", 100, 80, 10, 10, -1, -1},
       {"back inside", 100, 80, 37, 64, 37, 64},
   };
   const TestPicture picture = KnownPicture(203, 64);
@@ -206,12 +180,13 @@ TEST_F(Capture, WindowIsClampedToTheScreenAtEachCapture) {
   Dll().ViewerOpenCapture2(viewer, window.handle(), 0, 0);
   for (const auto& p : placements) {
     SCOPED_TRACE(p.name);
-    ASSERT_TRUE(MoveAndShow(window.handle(), picture, p.x, p.y, p.windowWidth, p.windowHeight));
+    SetWindowPos(window.handle(), HWND_TOPMOST, p.x, p.y, p.windowWidth, p.windowHeight, SWP_SHOWWINDOW);
+    InvalidateRect(window.handle(), nullptr, FALSE);
+    ASSERT_TRUE(ScreenShows(picture, p.x, p.y, p.windowWidth, p.windowHeight));
     const int32_t result = Grab();
-    if (p.width == 0) {
+    if (p.width <= 0) {
       EXPECT_EQ(result, -1);
-      EXPECT_EQ(width + height + bytes, 15u) << "out-parameters untouched";
-      EXPECT_EQ(data, nullptr);
+      EXPECT_TRUE(bytes == 5 && data == nullptr && (p.width < 0 || width + height == 10)) << "out-parameters untouched";
       continue;
     }
     ASSERT_EQ(result, 0);
@@ -225,8 +200,7 @@ TEST_F(Capture, WindowIsClampedToTheScreenAtEachCapture) {
   }
 }
 
-// A failed screen copy (a deleted DC) fails that capture and re-creates the
-// bitmap, so the next one works.
+// A failed screen copy fails that capture and re-creates the bitmap, so the next one works.
 TEST_F(Capture, FailingScreenCopyRecreatesTheBitmap) {
   const TestPicture picture = KnownPicture(64, 32);
   TestWindow window(40, 40, &picture);
@@ -237,9 +211,7 @@ TEST_F(Capture, FailingScreenCopyRecreatesTheBitmap) {
   viewer->screenDc = CreateCompatibleDC(nullptr);
   DeleteDC(viewer->screenDc);
   EXPECT_EQ(Grab(), -1);
-  EXPECT_EQ(viewer->captureFailures, 1u);
   EXPECT_EQ(Grab(), 0);
-  EXPECT_EQ(viewer->captureFailures, 0u);
   EXPECT_EQ(CompareWithScreen(viewer, 40, 40).count, 0);
 }
 
@@ -250,10 +222,9 @@ LRESULT CALLBACK CursorProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   return CallWindowProcW(pictureProc, window, message, wParam, lParam);
 }
 
-// The cursor image drawn with its top-left corner at the pointer, and the
-// 8-byte mark (a comment right after SOI and APP0) ending in the cursor's
-// number, 1 outside the system set. Catches a hot-spot shift, a wrong
-// number, a mark that draws, and drawing or marking a pointer outside.
+// Cursor drawn with its top-left at the pointer; mark after SOI+APP0 ends in its number
+// (1 outside the system set). Catches a hot-spot shift, a wrong number, a mark that
+// draws, drawing or marking a pointer outside the window.
 TEST_F(Capture, CursorIsDrawnAtThePointerAndMarked) {
   static const uint8_t noBits[32 * 4] = {};
   const HCURSOR square = CreateCursor(GetModuleHandleW(nullptr), 16, 16, 32, 32, noBits, noBits);
@@ -287,51 +258,29 @@ TEST_F(Capture, CursorIsDrawnAtThePointerAndMarked) {
     Dll().ViewerOpenCapture2(viewer, window.handle(), c.draw, 1);
     ASSERT_EQ(Grab(), 0);
     const ChangedArea area = CompareWithScreen(viewer, 100, 80);
-    // A comment segment's start can only be a mark: scan data stuffs every 0xFF.
     const uint8_t mark[12] = {0xFF, 0xFE, 0x00, 0x0A, 0x0B, 0x0A, 0x0A, 0x0A, 0x00, 0x02, 0x00, c.index};
-    if (c.index == 0) {
-      EXPECT_EQ(std::search(data, data + bytes, mark, mark + 2), data + bytes);
-      EXPECT_EQ(area.count, 0);
+    // Scan data stuffs every 0xFF, so FF FE can only start a comment.
+    uint8_t* after = data + (c.index != 0 ? 21 : 0);
+    EXPECT_EQ(std::search(after, data + bytes, mark, mark + 2), data + bytes) << "at most one mark";
+    EXPECT_TRUE(c.index == 0 || std::memcmp(data + 20, mark, 12) == 0) << "mark after SOI and APP0";
+    if (c.index == 0 || !c.draw) {
+      EXPECT_EQ(area.count, 0) << "nothing drawn";
       continue;
     }
-    ASSERT_EQ(viewer->cursorInfo.hCursor, c.cursor);
-    EXPECT_EQ(std::memcmp(data + 20, mark, 12), 0);
-    EXPECT_EQ(std::search(data + 21, data + bytes, mark, mark + 2), data + bytes) << "one mark";
-    if (!c.draw) {
-      EXPECT_EQ(area.count, 0) << "marking draws nothing";
-      continue;
-    }
-    EXPECT_GE(area.left, c.x);
-    EXPECT_GE(area.top, c.y);
-    EXPECT_LT(area.right, c.x + side);
-    EXPECT_LT(area.bottom, c.y + side);
-    if (c.cursor == square) {
-      EXPECT_EQ(area.count, 32 * 32);
-      EXPECT_EQ(area.left, c.x);
-      EXPECT_EQ(area.top, c.y);
-    }
+    EXPECT_TRUE(area.left >= c.x && area.top >= c.y && area.right < c.x + side && area.bottom < c.y + side)
+        << area.left << "," << area.top << " to " << area.right << "," << area.bottom;
+    EXPECT_TRUE(c.cursor != square || (area.count == 32 * 32 && area.left == c.x && area.top == c.y));
   }
   DestroyCursor(square);
 }
 
-// 10 × 10 pixels (320 raw bytes) make a JPEG larger than the buffer: refused.
-TEST_F(Capture, JpegLargerThanTheRawPictureFailsTheCapture) {
-  const TestPicture picture = KnownPicture(10, 10);
-  TestWindow window(40, 40, &picture);
-  Dll().ViewerOpenCapture2(viewer, window.handle(), 0, 0);
-  EXPECT_EQ(Grab(), -1);
-  EXPECT_EQ(data, nullptr);
-  EXPECT_EQ(bytes, 5u);
-}
-
-// Live GDI objects, probed by table index (Wine's GetGuiResources says 0).
+// Live GDI objects by table index, and committed private memory (Wine's counters say 0).
 int CountGdiObjects() {
   int count = 0;
   for (uintptr_t index = 1; index < 0x10000; ++index) count += GetObjectType(reinterpret_cast<HGDIOBJ>(index)) != 0;
   return count;
 }
 
-// Committed private memory, heap and DIB sections (Wine's process counters say 0).
 size_t CommittedPrivateBytes() {
   size_t total = 0;
   MEMORY_BASIC_INFORMATION info;
@@ -342,7 +291,7 @@ size_t CommittedPrivateBytes() {
   return total;
 }
 
-// Catches a bitmap, DC or JPEG buffer leaked by close, re-open or resize.
+// Catches a bitmap, DC, JPEG buffer, decoder or DrawDib leaked by close, re-open or resize.
 TEST_F(Capture, RepeatedCyclesLeakNeitherGdiObjectsNorMemory) {
   const int baseline = CountGdiObjects();
   const HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
@@ -351,8 +300,12 @@ TEST_F(Capture, RepeatedCyclesLeakNeitherGdiObjectsNorMemory) {
   const TestPicture picture = KnownPicture(64, 48);
   TestWindow window(100, 80, &picture);
   SetCursorPos(110, 90);  // drawn and marked too
+  const std::vector<uint8_t> jpeg = EncodeLosslessJpeg(picture);
   auto cycles = [&](int count) {
     for (int i = 0; i < count; ++i) {
+      Dll().ViewerOpen(viewer, window.handle());
+      Dll().ViewerRenderMJPEGSample(viewer, jpeg.data(), uint32_t(jpeg.size()), 0, i, &width, &height);
+      Dll().ViewerClose(viewer);
       Dll().ViewerOpenCapture2(viewer, window.handle(), 1, 1);
       Grab(75);
       SetWindowPos(window.handle(), nullptr, 0, 0, 64 - i % 2, 48, SWP_NOMOVE | SWP_NOZORDER);

@@ -3,13 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstring>
 #include <functional>
 #include <future>
 #include <thread>
 
-#include "api/viewer_record.h"
-#include "test_pictures.h"
 #include "viewer_dll.h"
 
 namespace {
@@ -25,54 +22,44 @@ bool FinishesWithin(std::future<void>& call, DWORD ms) {
 struct LockCase {
   const char* name;
   bool takesLock;
-  std::function<void(ViewerRecord*)> call;
+  std::function<void(const ViewerDll&, ViewerRecord*)> call;
 };
 
-const uint8_t kSample[2] = {0xFF, 0xD8};
-
-std::vector<LockCase> Cases() {
-  const ViewerDll& d = Dll();
+TEST(ViewerLock, EveryExportHonoursTheLockTable) {
+  static const uint8_t sample[2] = {0xFF, 0xD8};
+  static const float lens[3] = {0.0f, 0.0f, 0.3f};
   static uint32_t u;
   static uint8_t* p;
   static BITMAPINFOHEADER* h;
   static float f;
-  static const float lens[3] = {0.0f, 0.0f, 0.3f};
-  return {
-      {"RenderMJPEGSample", true, [&](ViewerRecord* v) { d.ViewerRenderMJPEGSample(v, kSample, 2, 0, 1, &u, &u); }},
+  const LockCase cases[] = {
+      {"RenderMJPEGSample", true, [](auto& d, auto v) { d.ViewerRenderMJPEGSample(v, sample, 2, 0, 1, &u, &u); }},
       {"RenderMJPEGSampleDec1Flip", true,
-       [&](ViewerRecord* v) { d.ViewerRenderMJPEGSampleDec1Flip(v, kSample, 2, 0, 1, &u, &u, &h, &p, &u, 0); }},
-      {"SetVideoSource", true, [&](ViewerRecord* v) { d.ViewerSetVideoSource(v, 0, 0, 1, 1); }},
-      {"SetVideoDestination", true, [&](ViewerRecord* v) { d.ViewerSetVideoDestination(v, 0, 0, 1, 1); }},
-      {"RepaintVideo", true, [&](ViewerRecord* v) { d.ViewerRepaintVideo(v); }},
-      {"LockSnapshot", true, [&](ViewerRecord* v) { d.ViewerLockSnapshot(v, nullptr, nullptr, nullptr, nullptr); }},
-      {"AttachDewarpRenderer (none attached)", true, [&](ViewerRecord* v) { d.ViewerAttachDewarpRenderer(v, nullptr); }},
-      {"DetachDewarpRenderer", true, [&](ViewerRecord* v) { d.ViewerDetachDewarpRenderer(v); }},
-      {"SetDewarpPosition", true, [&](ViewerRecord* v) { d.ViewerSetDewarpPosition(v, 1.0f, 0.0f, 0.0f); }},
-      {"SetupDewarpEffect", false, [&](ViewerRecord* v) { d.ViewerSetupDewarpEffect(v, lens, 1, 640); }},
-      {"SetupDewarpEffect2", false, [&](ViewerRecord* v) { d.ViewerSetupDewarpEffect2(v, lens, 2, 640, 1); }},
-      {"SetupDewarpComposition", false, [&](ViewerRecord* v) { d.ViewerSetupDewarpComposition(v, 4); }},
-      {"SetInitialDewarpPosition", false,
-       [&](ViewerRecord* v) { d.ViewerSetInitialDewarpPosition(v, 1.0f, 2.0f, 3.0f); }},
-      {"GetDewarpPosition", false, [&](ViewerRecord* v) { d.ViewerGetDewarpPosition(v, &f, &f, &f); }},
-      {"OpenAndClose", false, [&](ViewerRecord* v) { d.ViewerOpen(v, nullptr), d.ViewerClose(v); }},
-      {"Capture exports", false,
-       [&](ViewerRecord* v) {
-         d.ViewerOpenCapture(v, &u, &u);
-         d.ViewerCapture(v, 50, &p, &u);
-         d.ViewerCapture2(v, 50, &u, &u, &p, &u);
-         d.ViewerOpenCapture2(v, nullptr, 0, 0);
-         d.ViewerCloseCapture(v);
+       [](auto& d, auto v) { d.ViewerRenderMJPEGSampleDec1Flip(v, sample, 2, 0, 1, &u, &u, &h, &p, &u, 0); }},
+      {"SetVideoSource", true, [](auto& d, auto v) { d.ViewerSetVideoSource(v, 0, 0, 1, 1); }},
+      {"SetVideoDestination", true, [](auto& d, auto v) { d.ViewerSetVideoDestination(v, 0, 0, 1, 1); }},
+      {"RepaintVideo", true, [](auto& d, auto v) { d.ViewerRepaintVideo(v); }},
+      {"LockSnapshot", true, [](auto& d, auto v) { d.ViewerLockSnapshot(v, nullptr, nullptr, nullptr, nullptr); }},
+      {"AttachDewarpRenderer (none attached)", true, [](auto& d, auto v) { d.ViewerAttachDewarpRenderer(v, nullptr); }},
+      {"DetachDewarpRenderer", true, [](auto& d, auto v) { d.ViewerDetachDewarpRenderer(v); }},
+      {"SetDewarpPosition", true, [](auto& d, auto v) { d.ViewerSetDewarpPosition(v, 1.0f, 0.0f, 0.0f); }},
+      {"SetupDewarpEffect", false, [](auto& d, auto v) { d.ViewerSetupDewarpEffect(v, lens, 1, 640); }},
+      {"SetupDewarpEffect2", false, [](auto& d, auto v) { d.ViewerSetupDewarpEffect2(v, lens, 2, 640, 1); }},
+      {"SetupDewarpComposition", false, [](auto& d, auto v) { d.ViewerSetupDewarpComposition(v, 4); }},
+      {"SetInitialDewarpPosition", false, [](auto& d, auto v) { d.ViewerSetInitialDewarpPosition(v, 1.0f, 2.0f, 3.0f); }},
+      {"GetDewarpPosition", false, [](auto& d, auto v) { d.ViewerGetDewarpPosition(v, &f, &f, &f); }},
+      {"OpenAndClose", false, [](auto& d, auto v) { d.ViewerOpen(v, nullptr), d.ViewerClose(v); }},
+      {"Capture exports", false, [](auto& d, auto v) {
+         d.ViewerOpenCapture(v, &u, &u), d.ViewerCapture(v, 50, &p, &u), d.ViewerCapture2(v, 50, &u, &u, &p, &u);
+         d.ViewerOpenCapture2(v, nullptr, 0, 0), d.ViewerCloseCapture(v);
        }},
   };
-}
-
-TEST(ViewerLock, EveryExportHonoursTheLockTable) {
-  for (const LockCase& c : Cases()) {
+  for (const LockCase& c : cases) {
     SCOPED_TRACE(c.name);
-    ViewerRecord* viewer = Dll().CreateViewer();
-    Dll().ViewerOpen(viewer, nullptr);
+    OpenViewer open(nullptr);
+    ViewerRecord* viewer = open.viewer;
     ASSERT_EQ(WaitForSingleObject(viewer->lock, INFINITE), WAIT_OBJECT_0);  // held by the test
-    std::future<void> call = std::async(std::launch::async, [&] { c.call(viewer); });
+    std::future<void> call = std::async(std::launch::async, [&] { c.call(Dll(), viewer); });
     if (c.takesLock) {
       EXPECT_FALSE(FinishesWithin(call, kStillBlockedMs)) << "returned while the lock was held";
       SetEvent(viewer->lock);  // released from this thread, taken on the other
@@ -82,8 +69,6 @@ TEST(ViewerLock, EveryExportHonoursTheLockTable) {
     call.wait();
     EXPECT_EQ(WaitForSingleObject(viewer->lock, kMustFinishMs), WAIT_OBJECT_0) << "left free";
     SetEvent(viewer->lock);
-    Dll().ViewerClose(viewer);
-    Dll().DisposeViewer(viewer);
   }
 }
 
@@ -91,8 +76,9 @@ TEST(ViewerLock, EveryExportHonoursTheLockTable) {
 // names the sample whose whole picture is lent; a deadlock times out.
 TEST(ViewerLock, DecodingRepaintingAndSnapshotsTogetherNeverTear) {
   std::vector<uint8_t> jpegs[2], pictures[2];
-  ViewerRecord* viewer = Dll().CreateViewer();
-  Dll().ViewerOpen(viewer, nullptr);
+  TestWindow window(320, 240);
+  OpenViewer open(window.handle());
+  ViewerRecord* viewer = open.viewer;
   for (int i = 0; i < 2; ++i) {
     jpegs[i] = EncodeLosslessJpeg(PatternPicture(320, 240, 4 + i));
     uint32_t w, h, bytes = 0;
@@ -102,12 +88,8 @@ TEST(ViewerLock, DecodingRepaintingAndSnapshotsTogetherNeverTear) {
     ASSERT_NE(pixels, nullptr);
     pictures[i].assign(pixels, pixels + bytes);
   }
-  Dll().ViewerClose(viewer);
-  TestWindow window(320, 240);
-  Dll().ViewerOpen(viewer, window.handle());
   Dll().ViewerSetVideoDestination(viewer, 0, 0, 320, 240);
-  uint32_t w, h;  // a picture before the threads start, so every repaint has one
-  Dll().ViewerRenderMJPEGSample(viewer, jpegs[0].data(), uint32_t(jpegs[0].size()), 0, 0, &w, &h);
+  uint32_t w, h;  // the samples above left a picture, so every repaint has one
   constexpr int kFrames = 150;
   std::atomic<bool> decoding{true};
   std::atomic<int> badRepaints{0}, snapshots{0}, torn{0};
@@ -142,8 +124,6 @@ TEST(ViewerLock, DecodingRepaintingAndSnapshotsTogetherNeverTear) {
   EXPECT_EQ(badRepaints.load(), 0) << "every sample decodes, so every repaint has a picture";
   EXPECT_GT(snapshots.load(), 0);
   EXPECT_EQ(viewer->sampleTag, 1000u + kFrames - 1);
-  Dll().ViewerClose(viewer);
-  Dll().DisposeViewer(viewer);
 }
 
 }  // namespace

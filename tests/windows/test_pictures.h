@@ -18,6 +18,10 @@ struct TestPicture {
   }
 };
 
+struct Rect {
+  int x, y, w, h;
+};
+
 // Channels differing per pixel and from each other (a mix-up shows); green
 // and blue within 96..159 so that, as chroma, they rarely saturate.
 TestPicture PatternPicture(int width, int height, int seed = 0);

@@ -1,20 +1,15 @@
 #include "viewer_dll.h"
 
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
 ViewerDll LoadViewerDll() {
   ViewerDll dll;
-  wchar_t path[MAX_PATH];
-  DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  while (length > 0 && path[length - 1] != L'\\' && path[length - 1] != L'/') --length;
-  path[length] = 0;
-  std::wstring full = std::wstring(path) + L"VideoViewer.dll";
-  dll.module = LoadLibraryW(full.c_str());
+  dll.module = LoadLibraryW(L"VideoViewer.dll");  // the program's directory is searched first
   if (dll.module == nullptr) {
-    std::fprintf(stderr, "cannot load %ls (error %lu)\n", full.c_str(), GetLastError());
+    std::fprintf(stderr, "cannot load VideoViewer.dll (error %lu)\n", GetLastError());
     std::abort();
   }
 #define VV_RESOLVE(name)                                                                 \
@@ -43,19 +38,6 @@ LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-void RegisterTestWindowClass() {
-  static const ATOM windowClass = [] {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = TestWindowProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    wc.lpszClassName = L"VideoViewerTestWindow";
-    return RegisterClassW(&wc);
-  }();
-  (void)windowClass;
-}
-
 }  // namespace
 
 const ViewerDll& Dll() {
@@ -71,22 +53,18 @@ void PumpMessages() {
   }
 }
 
-TestWindow::TestWindow(int width, int height, const wchar_t* title) {
-  RegisterTestWindowClass();
-  RECT rect{0, 0, width, height};
-  AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, FALSE);
-  window_ = CreateWindowExW(0, L"VideoViewerTestWindow", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                            0, 0, rect.right - rect.left, rect.bottom - rect.top, nullptr,
-                            nullptr, GetModuleHandleW(nullptr), nullptr);
-  UpdateWindow(window_);
-  PumpMessages();
-}
-
-TestWindow::TestWindow(int x, int y, const TestPicture* picture) {
-  RegisterTestWindowClass();
-  window_ = CreateWindowExW(WS_EX_TOPMOST, L"VideoViewerTestWindow", L"picture", WS_POPUP, x, y,
-                            picture->width, picture->height, nullptr, nullptr,
-                            GetModuleHandleW(nullptr), nullptr);
+TestWindow::TestWindow(int x, int y, int width, int height, const TestPicture* picture) {
+  static const ATOM windowClass = [] {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = TestWindowProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    wc.lpszClassName = L"VideoViewerTestWindow";
+    return RegisterClassW(&wc);
+  }();
+  window_ = CreateWindowExW(WS_EX_TOPMOST, MAKEINTATOM(windowClass), L"VideoViewer test", WS_POPUP,
+                            x, y, width, height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(picture));
   ShowWindow(window_, SW_SHOW);
   SetForegroundWindow(window_);
@@ -125,18 +103,22 @@ std::vector<uint8_t> ReadClient(HWND window, int width, int height, int left, in
   return pixels;
 }
 
+TestPicture Snapshot(ViewerRecord* viewer) {
+  BITMAPINFOHEADER* header = nullptr;
+  uint8_t* pixels = nullptr;
+  Dll().ViewerLockSnapshot(viewer, &header, &pixels, nullptr, nullptr);
+  if (header == nullptr) return TestPicture();
+  TestPicture lent = CopyLentPicture(header, pixels);
+  Dll().ViewerUnlockSnapshot(viewer);
+  return lent;
+}
+
 bool StartGdiplus() {
   static const bool started = [] {
-    struct StartupInput {  // GdiplusStartupInput, version 1
-      UINT32 version = 1;
-      void* debugEventCallback = nullptr;
-      BOOL suppressBackgroundThread = FALSE;
-      BOOL suppressExternalCodecs = FALSE;
-    } input;
-    using StartupFn = int(WINAPI*)(ULONG_PTR*, const StartupInput*, void*);
-    HMODULE gdiplus = LoadLibraryW(L"gdiplus.dll");
-    auto startup = gdiplus == nullptr ? nullptr : reinterpret_cast<StartupFn>(
-        reinterpret_cast<void*>(GetProcAddress(gdiplus, "GdiplusStartup")));
+    struct { UINT32 version = 1; void* callback = nullptr; BOOL noThread = 0, noCodecs = 0; } input;
+    using StartupFn = int(WINAPI*)(ULONG_PTR*, const void*, void*);
+    auto startup = reinterpret_cast<StartupFn>(
+        reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"gdiplus.dll"), "GdiplusStartup")));
     ULONG_PTR token = 0;  // left running, as a host would
     return startup != nullptr && startup(&token, &input, nullptr) == 0;
   }();
