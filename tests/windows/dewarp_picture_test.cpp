@@ -61,14 +61,14 @@ struct Mismatch {
 };
 
 // The snapshot band against the views' reference; views[k] is drawn in quad k.
-Mismatch CompareWithReference(const uint8_t* pixels, int rows, int backWidth, int backHeight, int top,
+Mismatch CompareWithReference(const TestPicture& shot, int backHeight, int top,
                               const std::vector<View>& views) {
   Mismatch m;
   const bool quads = views.size() == 4;
-  const int qw = quads ? backWidth / 2 : backWidth, qh = quads ? backHeight / 2 : backHeight;
-  for (int row = 0; row < rows; ++row) {
+  const int qw = quads ? shot.width / 2 : shot.width, qh = quads ? backHeight / 2 : backHeight;
+  for (int row = 0; row < shot.height; ++row) {
     const int y = row + top;
-    for (int x = 0; x < backWidth; ++x) {
+    for (int x = 0; x < shot.width; ++x) {
       const int k = quads ? (y >= qh ? 2 : 0) + (x >= qw ? 1 : 0) : 0;
       const double u0 = double(x - (k % 2) * qw) / qw, v0 = double(y - (k / 2) * qh) / qh;
       double lo = 1e9, hi = -1e9;
@@ -79,13 +79,12 @@ Mismatch CompareWithReference(const uint8_t* pixels, int rows, int backWidth, in
             views[k].shader, views[k].constants, u0 + offsets[i][0] / qw, v0 + offsets[i][1] / qh);
         if (i == 0) black = point.black;
         if (point.black != black) mixed = true;
-        const double value =
-            point.black ? 0 : SampleBilinear(point.x, point.y);
+        const double value = point.black ? 0 : SampleBilinear(point.x, point.y);
         lo = std::min(lo, value);
         hi = std::max(hi, value);
       }
       if (mixed) continue;
-      const uint8_t* p = &pixels[(size_t(row) * backWidth + x) * 4];
+      const uint8_t* p = shot.At(x, row);
       const double centre = (lo + hi) / 2;
       const double diff = std::abs(p[1] - centre) - (hi - lo) / 2;
       ++m.compared;
@@ -105,7 +104,7 @@ struct RenderCase {
   const char* name;
   uint32_t composition, effect;
   int32_t aspectMode, width;
-  std::vector<Position> positions;  // composition 1 only
+  std::vector<Position> positions;  // a quad view's four pans are 90 degrees apart from pan - 45
 };
 
 const std::vector<RenderCase>& Cases() {
@@ -122,71 +121,48 @@ const std::vector<RenderCase>& Cases() {
       {"ceiling single view, 16:9 band", 1, 2, 2, 256, moves(-30, -90, 0)},
       {"floor single view, 4:3 band", 1, 3, 1, 256, moves(30, 0, 90)},
       {"wall single view, 16:10 band", 1, 1, 3, 200, {{0, 0, 0, 0, 0, 30}}},
-      {"wall panorama, odd height made even", 2, 1, 2, 246, {}},
-      {"ceiling panorama, 16:9", 2, 2, 2, 256, {}},
-      {"floor panorama", 2, 3, 0, 200, {}},
-      {"ceiling quad view", 4, 2, 0, 192, {}},
+      {"wall panorama, odd height made even", 2, 1, 2, 246, {{}}},
+      {"ceiling panorama, 16:9", 2, 2, 2, 256, {{}}},
+      {"floor panorama", 2, 3, 0, 200, {{}}},
+      {"ceiling quad view", 4, 2, 0, 192, {{0, 0, 0, 0, -30, 30}}},
   };
   return cases;
 }
 
 TEST(DewarpPicture, EachCompositionAndEffectMatchesTheReference) {
   const std::vector<uint8_t> jpeg = EncodeLosslessJpeg(Frame(), true);
+  const DewarpShader panoramas[] = {DewarpShader::kWallPanorama, DewarpShader::kCeilingPanorama,
+                                    DewarpShader::kFloorPanorama};
   for (const RenderCase& c : Cases()) {
     SCOPED_TRACE(c.name);
     TestWindow window(320, 240);
     OpenViewer open(window.handle());
-    ViewerRecord* viewer = open.viewer;
-    Dll().ViewerAttachDewarpRenderer(viewer, window.handle());
-    Dll().ViewerSetupDewarpEffect2(viewer, kProfileF, c.effect, c.width, c.aspectMode);
-    Dll().ViewerSetupDewarpComposition(viewer, c.composition);
-    uint32_t width = 0, height = 0, bytes = 0;
-    uint8_t* pixels = nullptr;
-    Dll().ViewerRenderMJPEGSampleDec2(viewer, jpeg.data(), uint32_t(jpeg.size()), 0, 1, &width,
-                                      &height, &pixels, &bytes);
-    ASSERT_NE(pixels, nullptr);
-    ASSERT_EQ(viewer->dewarpRenderer->state, 1);
-
+    Dll().ViewerAttachDewarpRenderer(open.viewer, window.handle());
+    Dll().ViewerSetupDewarpEffect2(open.viewer, kProfileF, c.effect, c.width, c.aspectMode);
+    Dll().ViewerSetupDewarpComposition(open.viewer, c.composition);
+    uint32_t width = 0, height = 0;
+    Dll().ViewerRenderMJPEGSample(open.viewer, jpeg.data(), uint32_t(jpeg.size()), 0, 1, &width,
+                                  &height);
     const vv::OutputGeometry g = vv::ComputeOutputGeometry(c.composition, c.effect, c.aspectMode,
                                                            c.width, kFrameWidth, kFrameHeight);
     const int backWidth = g.backBufferWidth, rows = g.outputHeight;
-    std::vector<Position> positions = c.positions;
-    if (positions.empty()) positions.push_back({0, 0, 0, 0, 0, 0});  // panoramas: no position
-    for (const Position& pos : positions) {
-      if (pos.panStep != 0 || pos.tiltStep != 0 || pos.zoomStep != 0) {
-        Dll().ViewerSetDewarpPosition(viewer, pos.panStep, pos.tiltStep, pos.zoomStep);
-      }
-      BITMAPINFOHEADER* header = nullptr;
-      uint8_t* lent = nullptr;
-      Dll().ViewerLockSnapshot(viewer, &header, &lent, &bytes, nullptr);
-      ASSERT_NE(header, nullptr);
-      const BITMAPINFOHEADER shot = *header;
-      const std::vector<uint8_t> snapshot(lent, lent + bytes);
-      Dll().ViewerUnlockSnapshot(viewer);
-      EXPECT_EQ(shot.biWidth, backWidth);
-      EXPECT_EQ(shot.biHeight, -rows);
-      EXPECT_EQ(shot.biBitCount, 32);
-      ASSERT_EQ(snapshot.size(), size_t(backWidth) * rows * 4);
-
-      const double aspect = double(backWidth) / rows;
+    const double aspect = double(backWidth) / rows;
+    for (const Position& pos : c.positions) {
+      Dll().ViewerSetDewarpPosition(open.viewer, pos.panStep, pos.tiltStep, pos.zoomStep);
+      const TestPicture shot = Snapshot(open.viewer);
+      ASSERT_EQ(shot.width, backWidth);
+      ASSERT_EQ(shot.height, rows);
       std::vector<View> views;
-      if (c.composition == 1) {
+      for (int k = 0; k < (c.composition == 4 ? 4 : 1); ++k) {
+        const double pan = c.composition == 4 ? pos.pan + 90.0 * k - 45 : pos.pan;
         views.push_back({DewarpShader::kPerspective,
-                         vv::PerspectiveConstants(int(c.effect), pos.pan, pos.tilt, pos.zoom, aspect,
-                                              kFrameWidth, kFrameHeight, kProfile)});
-      } else if (c.composition == 4) {
-        const double tilt0 = c.effect == 2 ? -30 : c.effect == 3 ? 30 : 0;
-        for (int k = 0; k < 4; ++k) {
-          views.push_back({DewarpShader::kPerspective,
-                           vv::PerspectiveConstants(int(c.effect), 90.0 * k - 45, tilt0, 30, aspect,
-                                                kFrameWidth, kFrameHeight, kProfile)});
-        }
-      } else {
-        const DewarpShader panoramas[] = {DewarpShader::kWallPanorama, DewarpShader::kCeilingPanorama,
-                                          DewarpShader::kFloorPanorama};
-        views.push_back({panoramas[c.effect - 1], vv::PanoramaConstants(kFrameWidth, kFrameHeight, kProfile)});
+                         vv::PerspectiveConstants(int(c.effect), pan, pos.tilt, pos.zoom, aspect, kFrameWidth,
+                                                  kFrameHeight, kProfile)});
       }
-      const Mismatch m = CompareWithReference(snapshot.data(), rows, backWidth, g.backBufferHeight, g.outputTop, views);
+      if (c.composition == 2) {
+        views = {{panoramas[c.effect - 1], vv::PanoramaConstants(kFrameWidth, kFrameHeight, kProfile)}};
+      }
+      const Mismatch m = CompareWithReference(shot, g.backBufferHeight, g.outputTop, views);
       EXPECT_GT(m.compared, backWidth * rows / 2);
       EXPECT_EQ(m.failed, 0) << "pan " << pos.pan << " tilt " << pos.tilt << " zoom " << pos.zoom
                              << ": worst " << m.worst << " at " << m.where;
