@@ -12,7 +12,6 @@
 
 namespace {
 
-using vv::DewarpConstants;
 using vv::DewarpShader;
 
 constexpr int kFrameWidth = 384;
@@ -51,7 +50,7 @@ double SampleBilinear(double x, double y) {
 
 struct View {  // drawn over one quad
   DewarpShader shader;
-  DewarpConstants constants;
+  vv::DewarpConstants constants;
 };
 
 struct Mismatch {

@@ -99,15 +99,15 @@ TEST_F(Masks, MaskedPicturesMatchAReferenceOfTheRules) {
     Rect mosaic;
     int mosaicBlock;  // expected block size; 0: no mosaic
   } cases[] = {
-      {"quarter-size band", 640, MaskBlock({{1, 0, 25000, 50000, 50000, 25000}}), {{160, 240, 320, 120}}, {}, 0},
-      {"reaching past the corner", 640, MaskBlock({{1, 0, 90000, 90000, 50000, 50000}}), {{576, 432, 64, 48}}, {}, 0},
+      {"quarter band", 640, MaskBlock({{1, 0, 25000, 50000, 50000, 25000}}), {{160, 240, 320, 120}}, {}, 0},
+      {"past the corner", 640, MaskBlock({{1, 0, 90000, 90000, 50000, 50000}}), {{576, 432, 64, 48}}, {}, 0},
       {"next sample without masks is clean", 640, {}, {}, {}, 0},
       {"payload 19 > 24 - 6: nothing painted", 640, MaskBlock({first}, 0, 19), {}, {}, 0},
       {"bad record skipped, 4 stray bytes ignored", 640, MaskBlock({first, bad, last}, 4),
        {{0, 0, 64, 48}, {320, 240, 64, 48}}, {}, 0},
       {"400x300 level 0", 800, mosaic(0, {40, 80, 400, 300}), {}, {40, 80, 400, 300}, 15},
       {"95x95 level 1: last row and column 5", 800, mosaic(1, {3, 7, 95, 95}), {}, {3, 7, 95, 95}, 10},
-      {"past the bottom-right: clipped first", 800, mosaic(0, {700, 640, 300, 300}), {}, {700, 640, 100, 160}, 10},
+      {"past the corner: clipped first", 800, mosaic(0, {700, 640, 300, 300}), {}, {700, 640, 100, 160}, 10},
   };
   LetWindowSettle();
   for (const auto& c : cases) {

@@ -78,10 +78,7 @@ TestWindow::~TestWindow() {
 }
 
 void LetWindowSettle() {
-  for (int i = 0; i < 10; ++i) {
-    PumpMessages();
-    Sleep(20);
-  }
+  for (int i = 0; i < 10; ++i, Sleep(20)) PumpMessages();
 }
 
 std::vector<uint8_t> ReadClient(HWND window, int width, int height, int left, int top) {
