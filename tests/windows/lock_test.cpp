@@ -82,7 +82,7 @@ TEST(ViewerLock, DecodingRepaintingAndSnapshotsTogetherNeverTear) {
   uint32_t w, h;  // the samples below leave a picture, so every repaint has one
   for (int i = 0; i < 2; ++i) {
     jpegs[i] = EncodeLosslessJpeg(PatternPicture(320, 240, 4 + i));
-    Dll().ViewerRenderMJPEGSample(viewer, jpegs[i].data(), uint32_t(jpegs[i].size()), 0, 0, &w, &h);
+    Dll().ViewerRenderMJPEGSample(viewer, jpegs[i].data(), uint32_t(jpegs[i].size()), 0, i, &w, &h);
     ASSERT_EQ((pictures[i] = Snapshot(viewer)).width, 320);
   }
   Dll().ViewerSetVideoDestination(viewer, 0, 0, 320, 240);
