@@ -235,10 +235,7 @@ int32_t YCbCr422ToYuy2(const uint8_t* const src[3], const int32_t srcStep[3], ui
 
 int32_t BgrToYCbCr(const uint8_t* src, int32_t srcStep, uint8_t* const dst[3], int32_t dstStep,
                    ImageSize size) {
-  return BgrRowsToYCbCr(src, srcStep, dst, dstStep, size,
-                        [](const uint8_t* in, uint8_t* b, uint8_t* g, uint8_t* r, int count) {
-                          GatherBgr(in, b, g, r, count);
-                        });
+  return BgrRowsToYCbCr(src, srcStep, dst, dstStep, size, kGatherBgr);
 }
 
 }  // namespace level0

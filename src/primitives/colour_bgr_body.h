@@ -97,19 +97,19 @@ inline void BgrChunkToYCbCr(const uint8_t* in, uint8_t* y, uint8_t* cb, uint8_t*
   std::memcpy(cr, crOut, static_cast<size_t>(count));
 }
 
-// The portable split: count pixels, byte by byte.
-inline void GatherBgr(const uint8_t* in, uint8_t* b, uint8_t* g, uint8_t* r, int count) {
+// The portable split: count pixels, byte by byte. Gathers are lambdas, so
+// that each is inlined into every chunk rather than called through a
+// pointer.
+constexpr auto kGatherBgr = [](const uint8_t* in, uint8_t* b, uint8_t* g, uint8_t* r, int count) {
   VV_UNROLL
   for (int i = 0; i < count; ++i) {
     b[i] = in[3 * i];
     g[i] = in[3 * i + 1];
     r[i] = in[3 * i + 2];
   }
-}
+};
 
-// The whole primitive, argument checks included, with the level's gather
-// (a lambda, so that it is inlined into every chunk rather than called
-// through a pointer).
+// The whole primitive, argument checks included, with the level's gather.
 template <typename Gather>
 int32_t BgrRowsToYCbCr(const uint8_t* src, int32_t srcStep, uint8_t* const dst[3], int32_t dstStep,
                        ImageSize size, Gather gather) {

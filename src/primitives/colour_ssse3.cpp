@@ -35,7 +35,8 @@ inline __m128i Control(int channel, int part) {
 }
 
 // Whole groups of sixteen pixels by shuffles, the rest byte by byte.
-inline void GatherBgrShuffled(const uint8_t* in, uint8_t* b, uint8_t* g, uint8_t* r, int count) {
+constexpr auto kGatherShuffled = [](const uint8_t* in, uint8_t* b, uint8_t* g, uint8_t* r,
+                                   int count) {
   uint8_t* const planes[3] = {b, g, r};
   int i = 0;
   for (; i + 16 <= count; i += 16) {
@@ -51,17 +52,14 @@ inline void GatherBgrShuffled(const uint8_t* in, uint8_t* b, uint8_t* g, uint8_t
       _mm_storeu_si128(reinterpret_cast<__m128i*>(planes[channel] + i), lanes);
     }
   }
-  GatherBgr(in + 3 * i, b + i, g + i, r + i, count - i);
-}
+  kGatherBgr(in + 3 * i, b + i, g + i, r + i, count - i);
+};
 
 }  // namespace
 
 int32_t BgrToYCbCr(const uint8_t* src, int32_t srcStep, uint8_t* const dst[3], int32_t dstStep,
                    ImageSize size) {
-  return BgrRowsToYCbCr(src, srcStep, dst, dstStep, size,
-                        [](const uint8_t* in, uint8_t* b, uint8_t* g, uint8_t* r, int count) {
-                          GatherBgrShuffled(in, b, g, r, count);
-                        });
+  return BgrRowsToYCbCr(src, srcStep, dst, dstStep, size, kGatherShuffled);
 }
 
 }  // namespace ssse3
