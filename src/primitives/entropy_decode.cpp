@@ -192,9 +192,6 @@ VV_ALWAYS_INLINE int32_t DecodeDcDifference(BitReader& r, const HuffmanDecodeSpe
   return ReceiveExtended(r, s, diff);
 }
 
-// The stored position of a coefficient whose run may overshoot the block.
-inline int32_t ClampPosition(int32_t k) { return k > 63 ? 63 : k; }
-
 inline int16_t ToInt16(int32_t v) { return static_cast<int16_t>(static_cast<uint16_t>(v)); }
 
 // Checks shared by every decoder once its pointers and length are known good.
@@ -215,9 +212,23 @@ int32_t DecodeBlock(BitReader& r, int16_t* coefficients, int16_t* lastDc,
                     const HuffmanDecodeSpec* dcSpec, const HuffmanDecodeSpec* acSpec,
                     int32_t* count) {
   *count = 0;
-  int32_t diff;
-  int32_t status = DecodeDcDifference(r, dcSpec, &diff);
-  if (status != StatusOk) return status;
+  int32_t diff = 0;
+  int32_t status = StatusOk;
+  // Category and value bits from one look when both are held, as for the
+  // AC coefficients below; otherwise the step-by-step path.
+  const uint64_t dcWindow = r.bits >= 8 ? r.acc << (64 - r.bits) : 0;
+  const uint32_t dcEntry = dcSpec->fastLookup[dcWindow >> 56];
+  const int32_t dcLength = static_cast<int32_t>(dcEntry >> 16);
+  const int32_t dcSize = static_cast<int32_t>(dcEntry & 0xFFFF);
+  if (r.bits >= 8 && dcLength != 0 && dcSize <= 16 && dcLength + dcSize <= r.bits) {
+    r.bits -= dcLength + dcSize;
+    if (dcSize != 0) {
+      diff = Extend(static_cast<uint32_t>(dcWindow << dcLength >> (64 - dcSize)), dcSize);
+    }
+  } else {
+    status = DecodeDcDifference(r, dcSpec, &diff);
+    if (status != StatusOk) return status;
+  }
   *lastDc = ToInt16(*lastDc + diff);
   coefficients[0] = *lastDc;
 
@@ -244,7 +255,7 @@ int32_t DecodeBlock(BitReader& r, int16_t* coefficients, int16_t* lastDc,
       const int32_t position = k + (rs >> 4);
       r.bits -= length + size;
       const uint32_t bits = static_cast<uint32_t>(window << length >> (64 - size));
-      coefficients[kZigzagToNatural[ClampPosition(position)]] = ToInt16(Extend(bits, size));
+      coefficients[kZigzagToNatural[position]] = ToInt16(Extend(bits, size));
       k = position + 1;
       continue;
     } else {
@@ -257,7 +268,7 @@ int32_t DecodeBlock(BitReader& r, int16_t* coefficients, int16_t* lastDc,
       int32_t value;
       status = ReceiveExtended(r, size, &value);
       if (status != StatusOk) break;
-      coefficients[kZigzagToNatural[ClampPosition(position)]] = ToInt16(value);
+      coefficients[kZigzagToNatural[position]] = ToInt16(value);
       k = position + 1;
     } else if (run == 15) {
       k += 16;
@@ -287,7 +298,7 @@ int32_t AcFirst(BitReader& r, int16_t* coefficients, int32_t ss, int32_t se, int
       int32_t value;
       status = ReceiveExtended(r, size, &value);
       if (status != StatusOk) return status;
-      coefficients[kZigzagToNatural[ClampPosition(position)]] = ToInt16(value * scale);
+      coefficients[kZigzagToNatural[position]] = ToInt16(value * scale);
       k = position + 1;
     } else if (run == 15) {
       k += 16;
@@ -353,7 +364,7 @@ int32_t AcRefine(BitReader& r, int16_t* coefficients, int32_t ss, int32_t se, in
           --run;
         }
       }
-      if (value != 0) coefficients[kZigzagToNatural[ClampPosition(k)]] = ToInt16(value);
+      if (value != 0) coefficients[kZigzagToNatural[k]] = ToInt16(value);
       ++k;
     }
   }

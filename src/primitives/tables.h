@@ -5,9 +5,9 @@
 namespace vv {
 
 // Zig-zag position → natural (row-major) index, ITU-T T.81 Figure A.6,
-// followed by eight guard entries of 63 so that a run overshooting position
-// 63 on corrupt data still lands inside the block.
-extern const int32_t kZigzagToNatural[64 + 8];
+// followed by sixteen guard entries of 63: a run of up to 15 from any
+// position up to 63 (corrupt data) lands inside the block without a clamp.
+extern const int32_t kZigzagToNatural[64 + 16];
 
 // Natural index → zig-zag position (the inverse of the first 64 entries above).
 extern const int32_t kNaturalToZigzag[64];
