@@ -9,8 +9,6 @@
 namespace vv {
 namespace {
 
-enum class Pass { kRows, kColumns };
-
 // One 8-point forward DCT along the Loeffler-Ligtenberg-Moschytz flow graph
 // (the transpose of the inverse transform's graph), gain 2*sqrt(2) over
 // T.81's 1-D normalisation.
@@ -31,81 +29,120 @@ enum class Pass { kRows, kColumns };
 // (x + 2^11) >> 12. The column pass then holds everything x 64 (row scale
 // times the 2D gain of 8): plain sums give the T.81 coefficient as
 // (x + 32) >> 6, products as (x + 2^20) >> 21.
-template <Pass kPass>
-inline void Fdct8(const int32_t* x, int32_t out[8]) {
-  const Sum a0 = AsSum(x[0] + x[7]), a1 = AsSum(x[1] + x[6]);
-  const Sum a2 = AsSum(x[2] + x[5]), a3 = AsSum(x[3] + x[4]);
-  const Sum d0 = AsSum(x[0] - x[7]), d1 = AsSum(x[1] - x[6]);
-  const Sum d2 = AsSum(x[2] - x[5]), d3 = AsSum(x[3] - x[4]);
-
-  const Sum e0 = a0 + a3, e3 = a0 - a3, e1 = a1 + a2, e2 = a1 - a2;
-  const Sum plain0 = e0 + e1, plain4 = e0 - e1;
-  const Sum rot = (e2 + e3) * 17734;
-  const Sum product2 = rot + e3 * 25080, product6 = rot - e2 * 60547;
-
-  const Sum p = AsSum(Descale(d0 * 46341, 12)), q = AsSum(Descale(d3 * 46341, 12));
-  const Sum r = (d1 + d2) * 8, s = (d1 - d2) * 8;
-  const Sum a = p + r, c = p - r, b = q + s, d = q - s;
-  const Sum rot17 = (a + b) * 799;
-  const Sum product1 = rot17 + a * 3218, product7 = rot17 - b * 4816;
-  const Sum rot35 = (c + d) * 3406;
-  const Sum product5 = rot35 - c * 1130, product3 = rot35 - d * 5681;
-
-  // Rows: plain sums x 8, products (x + 2^11) >> 12; columns: plain sums
-  // (x + 32) >> 6, products (x + 2^20) >> 21.
-  constexpr bool kRowPass = kPass == Pass::kRows;
-  constexpr int kProductShift = kRowPass ? 12 : 21;
-  out[0] = kRowPass ? static_cast<int32_t>(plain0 << 3) : Descale(plain0, 6);
-  out[4] = kRowPass ? static_cast<int32_t>(plain4 << 3) : Descale(plain4, 6);
-  out[1] = Descale(product1, kProductShift);
-  out[2] = Descale(product2, kProductShift);
-  out[3] = Descale(product3, kProductShift);
-  out[5] = Descale(product5, kProductShift);
-  out[6] = Descale(product6, kProductShift);
-  out[7] = Descale(product7, kProductShift);
+//
+// Written in the form vector units take: the row pass works a row at a time
+// and leaves 16-bit results, the column pass runs the eight columns side by
+// side in 16-bit lanes, and the rotations are multiplied out so that every
+// product is a 16-bit value times a constant that fits 16 bits (a constant
+// above 32767 is split into 2^15, which becomes a shift, and a remainder). Sums modulo 2^32
+// do not depend on how the products are grouped, so this is the flow graph's
+// result bit for bit:
+//   X2 = e2 17734 + e3 (2^15 + 10046),  X6 = e3 17734 - e2 (2^15 + 10045),
+//   sqrt2 d = d (2^15 + 13573),
+//   X1 = a 4017 + b 799,   X7 = a 799 - b 4017,
+//   X5 = c 2276 + d 3406,  X3 = c 3406 - d 2275,
+// and in the column pass, where a to d outgrow 16 bits, with r and s spread
+// over d1 and d2:
+//   X1 = p 4017 + q 799 + 8 (d1 4816 + d2 3218),
+//   X7 = p 799 - q 4017 - 8 (d1 3218 - d2 4816),
+//   X5 = p 2276 + q 3406 - 8 (d1 5682 - d2 1130),
+//   X3 = p 3406 - q 2275 - 8 (d1 1131 + d2 5681).
+// Ranges: row-pass values stay within 2^13 (outputs within [-8192, 8160],
+// plain sums included), so the column pass's sums of up to four of them fit
+// 16 bits (-32768 is reached, +32768 is not). The column pass's p and q
+// (up to 185365) are taken as p = 11 d0 + f0 with f0 = (d0 1285 + 2^11) >> 12,
+// exact since 46341 = 11 x 2^12 + 1285, so that their products are again
+// 16-bit values times 16-bit constants.
+VV_ALWAYS_INLINE Sum Product(int32_t x, int16_t k) {
+  return AsSum(int32_t{static_cast<int16_t>(x)} * int32_t{k});
 }
+VV_ALWAYS_INLINE Sum Shifted15(int32_t x) { return AsSum(int32_t{static_cast<int16_t>(x)}) << 15; }
 
-// saturate16(round-half-even(value * reciprocal / 2^15)). Adding just under
-// one half plus the parity bit of the floored quotient carries into the
-// quotient exactly when the remainder is above one half, or is one half and
-// the quotient odd. |value| stays below 1100 for 8-bit samples, so the
-// product fits in 32 bits (and saturation never triggers in practice).
-inline int16_t Quantise(int32_t value, uint16_t reciprocal) {
-  const int32_t product = value * int32_t{reciprocal};
-  const int32_t quotient = (product + 0x3FFF + ((product >> 15) & 1)) >> 15;
-  // Clamped with min and max rather than a branch, so that whole rows of
-  // the block can be quantised in vector registers.
-  const int32_t low = quotient < -32768 ? -32768 : quotient;
-  return static_cast<int16_t>(low > 32767 ? 32767 : low);
+// saturate16(round-half-even(value * reciprocal / 2^15)) for a reciprocal in
+// 1..32768, given as reciprocal - 1 so that it fits 16 bits. Adding just
+// under one half plus the parity bit of the floored quotient carries into
+// the quotient exactly when the remainder is above one half, or is one half
+// and the quotient odd. |value| stays below 1100 for 8-bit samples, so the
+// quotient does too and saturation never happens.
+VV_ALWAYS_INLINE int16_t Quantise(int16_t value, int16_t reciprocalLess1) {
+  const Sum product = Product(value, reciprocalLess1) + AsSum(value);
+  return static_cast<int16_t>(static_cast<int32_t>(product + 0x3FFF + ((product >> 15) & 1)) >> 15);
 }
 
 // The whole primitive, argument check included.
 inline int32_t FdctQuantBlock(int16_t* coefficients, const uint8_t* src, int32_t srcStep,
                               const uint16_t* reciprocals) {
   if (!coefficients || !src || !reciprocals) return StatusNullPointer;
-  int32_t rows[64];
+  // Row pass: rows[y][k] = frequency k of row y, x 8.
+  int16_t rows[8][8];
   for (int y = 0; y < 8; ++y) {
     const uint8_t* line = src + static_cast<intptr_t>(srcStep) * y;
-    int32_t shifted[8];
-    VV_UNROLL
-    for (int x = 0; x < 8; ++x) shifted[x] = line[x] - 128;
-    Fdct8<Pass::kRows>(shifted, rows + 8 * y);
+    const int32_t a0 = line[0] + line[7] - 256, a1 = line[1] + line[6] - 256;
+    const int32_t a2 = line[2] + line[5] - 256, a3 = line[3] + line[4] - 256;
+    const int32_t d0 = line[0] - line[7], d1 = line[1] - line[6];
+    const int32_t d2 = line[2] - line[5], d3 = line[3] - line[4];
+    const int32_t e0 = a0 + a3, e3 = a0 - a3, e1 = a1 + a2, e2 = a1 - a2;
+    rows[y][0] = static_cast<int16_t>((e0 + e1) * 8);
+    rows[y][4] = static_cast<int16_t>((e0 - e1) * 8);
+    rows[y][2] = static_cast<int16_t>(Descale(Product(e2, 17734) + Shifted15(e3) + Product(e3, 10046), 12));
+    rows[y][6] = static_cast<int16_t>(Descale(Product(e3, 17734) - Shifted15(e2) - Product(e2, 10045), 12));
+    const int32_t p = Descale(Shifted15(d0) + Product(d0, 13573), 12);
+    const int32_t q = Descale(Shifted15(d3) + Product(d3, 13573), 12);
+    const int32_t r = (d1 + d2) * 8, s = (d1 - d2) * 8;
+    const int32_t a = p + r, c = p - r, b = q + s, d = q - s;
+    rows[y][1] = static_cast<int16_t>(Descale(Product(a, 4017) + Product(b, 799), 12));
+    rows[y][7] = static_cast<int16_t>(Descale(Product(a, 799) - Product(b, 4017), 12));
+    rows[y][5] = static_cast<int16_t>(Descale(Product(c, 2276) + Product(d, 3406), 12));
+    rows[y][3] = static_cast<int16_t>(Descale(Product(c, 3406) - Product(d, 2275), 12));
   }
-  // The column pass runs all eight columns side by side: lane u of every
-  // step reads rows[8 v + u], so the compiler can keep whole rows of the
-  // block in vector registers. Local copies of the table and the result
-  // rule out aliasing with the caller's arrays.
-  uint16_t table[64];
-  std::memcpy(table, reciprocals, sizeof table);
-  int16_t result[64];
+  // Column pass, lane u reading column u: x[v] = rows[v][u]. It runs in
+  // stages through small 16-bit arrays, so that every product the compiler
+  // sees is one of two 16-bit values.
+  int16_t e[4][8], d[4][8], f[2][8], out[64];
   for (int u = 0; u < 8; ++u) {
-    int32_t column[8], out[8];
-    VV_UNROLL
-    for (int v = 0; v < 8; ++v) column[v] = rows[8 * v + u];
-    Fdct8<Pass::kColumns>(column, out);
-    VV_UNROLL
-    for (int v = 0; v < 8; ++v) result[8 * v + u] = Quantise(out[v], table[8 * v + u]);
+    const int32_t a0 = rows[0][u] + rows[7][u], a1 = rows[1][u] + rows[6][u];
+    const int32_t a2 = rows[2][u] + rows[5][u], a3 = rows[3][u] + rows[4][u];
+    d[0][u] = static_cast<int16_t>(rows[0][u] - rows[7][u]);
+    d[1][u] = static_cast<int16_t>(rows[1][u] - rows[6][u]);
+    d[2][u] = static_cast<int16_t>(rows[2][u] - rows[5][u]);
+    d[3][u] = static_cast<int16_t>(rows[3][u] - rows[4][u]);
+    e[0][u] = static_cast<int16_t>(a0 + a3), e[3][u] = static_cast<int16_t>(a0 - a3);
+    e[1][u] = static_cast<int16_t>(a1 + a2), e[2][u] = static_cast<int16_t>(a1 - a2);
   }
+  for (int u = 0; u < 8; ++u) {
+    f[0][u] = static_cast<int16_t>(Descale(Product(d[0][u], 1285), 12));
+    f[1][u] = static_cast<int16_t>(Descale(Product(d[3][u], 1285), 12));
+  }
+  for (int u = 0; u < 8; ++u) {
+    const int16_t e0 = e[0][u], e1 = e[1][u], e2 = e[2][u], e3 = e[3][u];
+    const int16_t d0 = d[0][u], d1 = d[1][u], d2 = d[2][u], d3 = d[3][u];
+    const int16_t f0 = f[0][u], f3 = f[1][u];
+    out[0 * 8 + u] = static_cast<int16_t>(Descale(AsSum(e0) + AsSum(e1), 6));
+    out[4 * 8 + u] = static_cast<int16_t>(Descale(AsSum(e0) - AsSum(e1), 6));
+    out[2 * 8 + u] = static_cast<int16_t>(Descale(Product(e2, 17734) + Shifted15(e3) + Product(e3, 10046), 21));
+    out[6 * 8 + u] = static_cast<int16_t>(Descale(Product(e3, 17734) - Shifted15(e2) - Product(e2, 10045), 21));
+    const Sum s0 = Shifted15(d0), s3 = Shifted15(d3);
+    const Sum odd1 = (Product(d1, 4816) + Product(d2, 3218)) << 3;
+    const Sum odd7 = (Product(d1, 3218) - Product(d2, 4816)) << 3;
+    const Sum odd5 = (Product(d1, 5682) - Product(d2, 1130)) << 3;
+    const Sum odd3 = (Product(d1, 1131) + Product(d2, 5681)) << 3;
+    const Sum p4017 = s0 + Product(d0, 11419) + Product(f0, 4017);
+    const Sum q4017 = s3 + Product(d3, 11419) + Product(f3, 4017);
+    const Sum p3406 = s0 + Product(d0, 4698) + Product(f0, 3406);
+    const Sum q3406 = s3 + Product(d3, 4698) + Product(f3, 3406);
+    const Sum p799 = Product(d0, 8789) + Product(f0, 799), q799 = Product(d3, 8789) + Product(f3, 799);
+    const Sum p2276 = Product(d0, 25036) + Product(f0, 2276);
+    const Sum q2275 = Product(d3, 25025) + Product(f3, 2275);
+    out[1 * 8 + u] = static_cast<int16_t>(Descale(p4017 + q799 + odd1, 21));
+    out[7 * 8 + u] = static_cast<int16_t>(Descale(p799 - q4017 - odd7, 21));
+    out[5 * 8 + u] = static_cast<int16_t>(Descale(p2276 + q3406 - odd5, 21));
+    out[3 * 8 + u] = static_cast<int16_t>(Descale(p3406 - q2275 - odd3, 21));
+  }
+  // Local copies of the table and the result rule out aliasing with the
+  // caller's arrays.
+  int16_t table[64], result[64];
+  for (int i = 0; i < 64; ++i) table[i] = static_cast<int16_t>(reciprocals[i] - 1);
+  for (int i = 0; i < 64; ++i) result[i] = Quantise(out[i], table[i]);
   std::memcpy(coefficients, result, sizeof result);
   return StatusOk;
 }

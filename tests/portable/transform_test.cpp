@@ -195,6 +195,47 @@ TEST(ForwardDct, WithinOneOfTheExactTransformAndQuantisedHalfToEvenAtEveryLevel)
 }
 
 
+// Level 0's 32-bit fixed-point flow graph written out plainly in 64 bits (row pass: plain sums x 8, products
+// descaled by 2^12; column pass: plain sums by 2^6, products by 2^21), bit for bit on extreme and random blocks.
+void FixedPointFdct8(const int64_t* x, int step, bool rows, int64_t* out) {
+  auto at = [&](int k) { return x[k * step]; };
+  auto descale = [](int64_t v, int shift) { return (v + (int64_t{1} << (shift - 1))) >> shift; };
+  const int64_t a0 = at(0) + at(7), a1 = at(1) + at(6), a2 = at(2) + at(5), a3 = at(3) + at(4);
+  const int64_t d0 = at(0) - at(7), d1 = at(1) - at(6), d2 = at(2) - at(5), d3 = at(3) - at(4);
+  const int64_t e0 = a0 + a3, e3 = a0 - a3, e1 = a1 + a2, e2 = a1 - a2;
+  const int64_t p = descale(d0 * 46341, 12), q = descale(d3 * 46341, 12), r = (d1 + d2) * 8, s = (d1 - d2) * 8;
+  const int64_t a = p + r, c = p - r, b = q + s, d = q - s;
+  const int64_t products[8] = {0, (a + b) * 799 + a * 3218, (e2 + e3) * 17734 + e3 * 25080, (c + d) * 3406 - d * 5681,
+                               0, (c + d) * 3406 - c * 1130, (e2 + e3) * 17734 - e2 * 60547, (a + b) * 799 - b * 4816};
+  for (int k = 0; k < 8; ++k) out[k * step] = descale(products[k], rows ? 12 : 21);
+  out[0] = rows ? (e0 + e1) * 8 : descale(e0 + e1, 6);
+  out[4 * step] = rows ? (e0 - e1) * 8 : descale(e0 - e1, 6);
+}
+
+TEST(ForwardDct, LevelZeroIsTheFixedPointFlowGraphBitForBit) {
+  std::mt19937 random(11);
+  const int32_t selected = ProcessorLevel();
+  ForceProcessorLevelForTesting(0);
+  for (int n = 0; n < 6000; ++n) {
+    uint8_t block[64];
+    uint16_t reciprocals[64];
+    int64_t shifted[64], rows[64], columns[64];
+    for (int i = 0; i < 64; ++i) {
+      const uint32_t bits = random();
+      block[i] = n % 3 == 0 ? (bits & 1 ? 255 : 0) : static_cast<uint8_t>(n % 3 == 1 ? bits : 124 + bits % 9);
+      reciprocals[i] = static_cast<uint16_t>(n % 2 ? 32768 : 1 + (bits >> 8) % 32768);
+      shifted[i] = block[i] - 128;
+    }
+    for (int y = 0; y < 8; ++y) FixedPointFdct8(shifted + 8 * y, 1, true, rows + 8 * y);
+    for (int u = 0; u < 8; ++u) FixedPointFdct8(rows + u, 8, false, columns + u);
+    int16_t got[64];
+    ASSERT_EQ(FdctQuant8x8FromU8(got, block, 8, reciprocals), StatusOk);
+    for (int i = 0; i < 64; ++i)
+      ASSERT_EQ(got[i], QuantiseHalfToEven(static_cast<int>(columns[i]), reciprocals[i])) << "block " << n << " at " << i;
+  }
+  ForceProcessorLevelForTesting(selected);
+}
+
 // T.81 Figure A.6: natural (row-major) index and the zig-zag position landing there.
 struct ZigzagSpot {
   int natural, zigzag;
