@@ -181,7 +181,8 @@ inline void IdctRows(const int16_t* columns, uint8_t* dst, int32_t dstStep) {
 }
 
 template <int kNonZero>
-void Idct8x8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep, const uint16_t* quant) {
+void Idct8x8ByColumn(const int16_t* coefficients, uint8_t* dst, int32_t dstStep,
+                     const uint16_t* quant) {
   int16_t columns[64];
   constexpr int kLowRows = kNonZero < 4 ? kNonZero : 4;
   int32_t rightColumns = 0;  // any coefficient in columns 4..7
@@ -208,6 +209,111 @@ void Idct8x8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep, const u
   // the shorter form then, bit-equal again.
   if (kNonZero > 4 && rightColumns == 0) {
     IdctRows<kLowRows>(columns, dst, dstStep);
+  } else {
+    IdctRows<kNonZero>(columns, dst, dstStep);
+  }
+}
+
+// The column pass with the columns as lanes, on dequantised coefficients
+// stored row after row (row v holds frequency v of every column), of which
+// the first kRows rows are read; results row after row. Always all eight
+// lanes, as the compiler vectorises only those well. For inputs whose
+// results fit 16 bits, so that none saturates.
+template <int kRows>
+VV_ALWAYS_INLINE void IdctColumnsAsLanes(const int16_t* dequantised, int16_t rows[8][8]) {
+  for (int u = 0; u < 8; ++u) {
+    int16_t in[8];
+    VV_UNROLL
+    for (int v = 0; v < kRows; ++v) in[v] = dequantised[8 * v + u];
+    Sum out[8];
+    Idct8<kRows>(in, out, Sum{1} << 11);
+    VV_UNROLL
+    for (int v = 0; v < 8; ++v) rows[v][u] = static_cast<int16_t>(static_cast<int32_t>(out[v]) >> 12);
+  }
+}
+
+template <int kNonZero>
+void Idct8x8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep, const uint16_t* quant) {
+  // The top-left kNonZero x kNonZero coefficients, the DC taken out, and
+  // their products in 16 bits (wrapping), row after row.
+  constexpr int kCount = kNonZero * kNonZero;
+  int16_t ac[kCount], products[kCount];
+  uint16_t steps[kCount];
+  for (int v = 0; v < kNonZero; ++v) {
+    VV_UNROLL
+    for (int u = 0; u < kNonZero; ++u) {
+      ac[kNonZero * v + u] = coefficients[8 * v + u];
+      steps[kNonZero * v + u] = quant[8 * v + u];
+    }
+  }
+  ac[0] = 0;
+  for (int i = 0; i < kCount; ++i) products[i] = static_cast<int16_t>(ac[i] * steps[i]);
+  // Blocks where no product wraps and no column result can saturate take
+  // the columns as lanes; the others (extreme ones) go column by column.
+  // With coefficients and steps within 255, an AC product is below
+  // 65536 - 510 in magnitude, so a wrapped one lies beyond 510 in 16 bits
+  // too. A column result is within 8 |DC| + 63.8 m + 3, m the largest AC
+  // product's magnitude (the flow graph's constants summed, with the
+  // rounding terms).
+  int16_t highest = 0, lowest = 0, highestProduct = 0, lowestProduct = 0;
+  uint16_t stepBits = 0;
+  for (int i = 0; i < kCount; ++i) {
+    highest = ac[i] > highest ? ac[i] : highest;
+    lowest = ac[i] < lowest ? ac[i] : lowest;
+    highestProduct = products[i] > highestProduct ? products[i] : highestProduct;
+    lowestProduct = products[i] < lowestProduct ? products[i] : lowestProduct;
+    stepBits |= steps[i];
+  }
+  const int32_t dc = int32_t{coefficients[0]} * int32_t{quant[0]};
+  const int32_t dcMagnitude = dc < 0 ? -dc : dc;
+  const int32_t acMagnitude = highestProduct > -lowestProduct ? highestProduct : -lowestProduct;
+  if (stepBits > 255 || highest > 255 || lowest < -255 || acMagnitude > 510 ||
+      dcMagnitude > 4095 || 8 * dcMagnitude + 64 * acMagnitude > 32760) {
+    Idct8x8ByColumn<kNonZero>(coefficients, dst, dstStep, quant);
+    return;
+  }
+  products[0] = static_cast<int16_t>(dc);
+  // Rows of eight, further columns zero.
+  int16_t dequantised[64];
+  for (int v = 0; v < kNonZero; ++v) {
+    VV_UNROLL
+    for (int u = 0; u < 8; ++u) dequantised[8 * v + u] = u < kNonZero ? products[kNonZero * v + u] : 0;
+  }
+  // Rows of zeros change no sum, so the shorter forms are bit-equal.
+  int32_t usedRows = 1;
+  for (int v = 1; v < kNonZero; ++v) {
+    uint64_t any = 0, word;
+    for (int half = 0; half < 2; ++half) {
+      std::memcpy(&word, &dequantised[8 * v + 4 * half], sizeof word);
+      any |= word;
+    }
+    if (any != 0) usedRows = v + 1;
+  }
+  int16_t rows[8][8];
+  if (usedRows == 1) {
+    IdctColumnsAsLanes<1>(dequantised, rows);
+  } else if (kNonZero == 2 || usedRows == 2) {
+    IdctColumnsAsLanes<2>(dequantised, rows);
+  } else if (kNonZero == 4 || usedRows <= 4) {
+    IdctColumnsAsLanes<(kNonZero < 4 ? kNonZero : 4)>(dequantised, rows);
+  } else {
+    IdctColumnsAsLanes<kNonZero>(dequantised, rows);
+  }
+  int16_t columns[64];
+  for (int u = 0; u < kNonZero; ++u) {
+    VV_UNROLL
+    for (int v = 0; v < 8; ++v) columns[8 * u + v] = rows[v][u];
+  }
+  // All-zero columns 4..7 give zero samples in every row, so the rows take
+  // the shorter form then, bit-equal again.
+  uint64_t rightColumns = 0;
+  for (int v = 0; v < 8 && kNonZero > 4; ++v) {
+    uint64_t word;
+    std::memcpy(&word, &dequantised[8 * v + 4], sizeof word);
+    rightColumns |= word;
+  }
+  if (kNonZero > 4 && rightColumns == 0) {
+    IdctRows<4>(columns, dst, dstStep);
   } else {
     IdctRows<kNonZero>(columns, dst, dstStep);
   }
@@ -323,14 +429,14 @@ int32_t DequantIdct8x8ToU8(const int16_t* coefficients, uint8_t* dst, int32_t ds
 int32_t DequantIdct8x8Low4x4ToU8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep,
                                  const uint16_t* quant) {
   if (!coefficients || !dst || !quant) return StatusNullPointer;
-  Idct8x8<4>(coefficients, dst, dstStep, quant);
+  Idct8x8ByColumn<4>(coefficients, dst, dstStep, quant);
   return StatusOk;
 }
 
 int32_t DequantIdct8x8Low2x2ToU8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep,
                                  const uint16_t* quant) {
   if (!coefficients || !dst || !quant) return StatusNullPointer;
-  Idct8x8<2>(coefficients, dst, dstStep, quant);
+  Idct8x8ByColumn<2>(coefficients, dst, dstStep, quant);
   return StatusOk;
 }
 
