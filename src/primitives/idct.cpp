@@ -47,8 +47,7 @@ inline uint8_t* RowAt(uint8_t* dst, int32_t step, int row) {
 // the sum rounded to 2^3 as x 5793 (sqrt2 x 2^12).
 // `bias` is added to every output: each one holds the DC term exactly once,
 // so it rides on that term (sums wrap modulo 2^32 alike either way). The
-// column pass passes the rounding constant of its descale here; the row pass
-// rounds in RowSampleOf and passes 0.
+// passes pass the rounding constants of their descales here.
 //
 // Written in the form vector units take: the rotations are multiplied out so
 // that every product is a 16-bit input times a constant that fits 16 bits (a
@@ -140,10 +139,11 @@ VV_ALWAYS_INLINE void TransposeBytes8x8(uint64_t w[8]) {
   SwapBlocks<32, k4>(w[3], w[7]);
 }
 
-// ClampToByte(Descale(x, 21) + 128) with 16-bit clamps, which vectorise
-// (the descaled value lies in -1024..1023).
+// ClampToByte(Descale(x, 21) + 128), x already holding the rounding
+// constant, with 16-bit clamps, which vectorise (the descaled value lies in
+// -1024..1023).
 inline int16_t RowSampleOf(Sum x) {
-  const int16_t v = static_cast<int16_t>((static_cast<int32_t>(x + (Sum{1} << 20)) >> 21) + 128);
+  const int16_t v = static_cast<int16_t>((static_cast<int32_t>(x) >> 21) + 128);
   return v < 0 ? 0 : v > 255 ? 255 : v;
 }
 
@@ -161,7 +161,7 @@ inline void IdctRows(const int16_t* columns, uint8_t* dst, int32_t dstStep) {
     VV_UNROLL
     for (int u = 0; u < kColumns; ++u) in[u] = columns[8 * u + y];
     Sum out[8];
-    Idct8<kColumns>(in, out, 0);
+    Idct8<kColumns>(in, out, Sum{1} << 20);
     VV_UNROLL
     for (int x = 0; x < 8; ++x) samples[x][y] = RowSampleOf(out[x]);
   }
@@ -197,8 +197,10 @@ void Idct8x8ByColumn(const int16_t* coefficients, uint8_t* dst, int32_t dstStep,
       const int16_t dc = SaturateTo16(Dequantise(coefficients[u], quant[u]) * 8);
       VV_UNROLL
       for (int v = 0; v < 8; ++v) columns[8 * u + v] = dc;
+    } else if (kNonZero == 4 && (coefficients[16 + u] | coefficients[24 + u]) == 0) {
+      // Zero terms change no sum, so the shorter forms are bit-equal.
+      IdctColumn<2>(coefficients, quant, u, columns);
     } else if (kNonZero > 4 && highBits == 0) {
-      // Zero terms change no sum, so the shorter form is bit-equal.
       IdctColumn<kLowRows>(coefficients, quant, u, columns);
     } else {
       IdctColumn<kNonZero>(coefficients, quant, u, columns);
@@ -232,22 +234,31 @@ VV_ALWAYS_INLINE void IdctColumnsAsLanes(const int16_t* dequantised, int16_t row
   }
 }
 
+// Lane masks of the top-left kNonZero x kNonZero corner within rows of
+// eight: all of it, and all of it but the DC.
 template <int kNonZero>
-void Idct8x8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep, const uint16_t* quant) {
-  // The top-left kNonZero x kNonZero coefficients, the DC taken out, and
-  // their products in 16 bits (wrapping), row after row.
-  constexpr int kCount = kNonZero * kNonZero;
-  int16_t ac[kCount], products[kCount];
-  uint16_t steps[kCount];
-  for (int v = 0; v < kNonZero; ++v) {
-    VV_UNROLL
-    for (int u = 0; u < kNonZero; ++u) {
-      ac[kNonZero * v + u] = coefficients[8 * v + u];
-      steps[kNonZero * v + u] = quant[8 * v + u];
+struct CornerMasks {
+  int16_t corner[64], ac[64];
+  constexpr CornerMasks() : corner(), ac() {
+    for (int i = 0; i < 64; ++i) {
+      corner[i] = i % 8 < kNonZero && i / 8 < kNonZero ? -1 : 0;
+      ac[i] = i == 0 ? 0 : corner[i];
     }
   }
-  ac[0] = 0;
-  for (int i = 0; i < kCount; ++i) products[i] = static_cast<int16_t>(ac[i] * steps[i]);
+};
+template <int kNonZero>
+constexpr CornerMasks<kNonZero> kCornerMasks{};
+
+template <int kNonZero>
+void Idct8x8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep, const uint16_t* quant) {
+  // The corner's products in 16 bits (wrapping), rows of eight, zero
+  // outside the corner.
+  constexpr int kCount = 8 * kNonZero;
+  const CornerMasks<kNonZero>& masks = kCornerMasks<kNonZero>;
+  int16_t dequantised[64];
+  for (int i = 0; i < kCount; ++i) {
+    dequantised[i] = static_cast<int16_t>(coefficients[i] * quant[i] & masks.corner[i]);
+  }
   // Blocks where no product wraps and no column result can saturate take
   // the columns as lanes; the others (extreme ones) go column by column.
   // With coefficients and steps within 255, an AC product is below
@@ -258,11 +269,13 @@ void Idct8x8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep, const u
   int16_t highest = 0, lowest = 0, highestProduct = 0, lowestProduct = 0;
   uint16_t stepBits = 0;
   for (int i = 0; i < kCount; ++i) {
-    highest = ac[i] > highest ? ac[i] : highest;
-    lowest = ac[i] < lowest ? ac[i] : lowest;
-    highestProduct = products[i] > highestProduct ? products[i] : highestProduct;
-    lowestProduct = products[i] < lowestProduct ? products[i] : lowestProduct;
-    stepBits |= steps[i];
+    const int16_t c = static_cast<int16_t>(coefficients[i] & masks.ac[i]);
+    const int16_t product = static_cast<int16_t>(dequantised[i] & masks.ac[i]);
+    highest = c > highest ? c : highest;
+    lowest = c < lowest ? c : lowest;
+    highestProduct = product > highestProduct ? product : highestProduct;
+    lowestProduct = product < lowestProduct ? product : lowestProduct;
+    stepBits |= static_cast<uint16_t>(quant[i] & masks.corner[i]);
   }
   const int32_t dc = int32_t{coefficients[0]} * int32_t{quant[0]};
   const int32_t dcMagnitude = dc < 0 ? -dc : dc;
@@ -271,13 +284,6 @@ void Idct8x8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep, const u
       dcMagnitude > 4095 || 8 * dcMagnitude + 64 * acMagnitude > 32760) {
     Idct8x8ByColumn<kNonZero>(coefficients, dst, dstStep, quant);
     return;
-  }
-  products[0] = static_cast<int16_t>(dc);
-  // Rows of eight, further columns zero.
-  int16_t dequantised[64];
-  for (int v = 0; v < kNonZero; ++v) {
-    VV_UNROLL
-    for (int u = 0; u < 8; ++u) dequantised[8 * v + u] = u < kNonZero ? products[kNonZero * v + u] : 0;
   }
   // Rows of zeros change no sum, so the shorter forms are bit-equal.
   int32_t usedRows = 1;
