@@ -305,8 +305,10 @@ void Idct8x8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep, const u
   } else {
     IdctColumnsAsLanes<kNonZero>(dequantised, rows);
   }
+  // Whole, even when fewer columns are used: the compiler transposes all
+  // eight with vector interleaves, but a part of them element by element.
   int16_t columns[64];
-  for (int u = 0; u < kNonZero; ++u) {
+  for (int u = 0; u < 8; ++u) {
     VV_UNROLL
     for (int v = 0; v < 8; ++v) columns[8 * u + v] = rows[v][u];
   }
@@ -435,7 +437,7 @@ int32_t DequantIdct8x8ToU8(const int16_t* coefficients, uint8_t* dst, int32_t ds
 int32_t DequantIdct8x8Low4x4ToU8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep,
                                  const uint16_t* quant) {
   if (!coefficients || !dst || !quant) return StatusNullPointer;
-  Idct8x8ByColumn<4>(coefficients, dst, dstStep, quant);
+  Idct8x8<4>(coefficients, dst, dstStep, quant);
   return StatusOk;
 }
 
