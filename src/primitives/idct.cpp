@@ -112,33 +112,6 @@ inline void IdctColumn(const int16_t* coefficients, const uint16_t* quant, int u
   for (int v = 0; v < 8; ++v) columns[8 * u + v] = SaturateTo16(static_cast<int32_t>(out[v]) >> 12);
 }
 
-template <int kShift, uint64_t kMask>
-VV_ALWAYS_INLINE void SwapBlocks(uint64_t& low, uint64_t& high) {
-  const uint64_t swap = ((low >> kShift) ^ high) & kMask;
-  high ^= swap;
-  low ^= swap << kShift;
-}
-
-// Transposes the 8x8 byte matrix held as byte j of w[i]: afterwards byte j
-// of w[i] is what byte i of w[j] was. Three rounds swap ever larger blocks
-// (1, 2, then 4 bytes) between pairs of words, five integer operations a
-// pair, where a byte-by-byte gather takes three operations a byte.
-VV_ALWAYS_INLINE void TransposeBytes8x8(uint64_t w[8]) {
-  constexpr uint64_t k1 = 0x00FF00FF00FF00FFull, k2 = 0x0000FFFF0000FFFFull, k4 = 0xFFFFFFFFull;
-  SwapBlocks<8, k1>(w[0], w[1]);
-  SwapBlocks<8, k1>(w[2], w[3]);
-  SwapBlocks<8, k1>(w[4], w[5]);
-  SwapBlocks<8, k1>(w[6], w[7]);
-  SwapBlocks<16, k2>(w[0], w[2]);
-  SwapBlocks<16, k2>(w[1], w[3]);
-  SwapBlocks<16, k2>(w[4], w[6]);
-  SwapBlocks<16, k2>(w[5], w[7]);
-  SwapBlocks<32, k4>(w[0], w[4]);
-  SwapBlocks<32, k4>(w[1], w[5]);
-  SwapBlocks<32, k4>(w[2], w[6]);
-  SwapBlocks<32, k4>(w[3], w[7]);
-}
-
 // ClampToByte(Descale(x, 21) + 128), x already holding the rounding
 // constant, with 16-bit clamps, which vectorise (the descaled value lies in
 // -1024..1023).
@@ -165,19 +138,17 @@ inline void IdctRows(const int16_t* columns, uint8_t* dst, int32_t dstStep) {
     VV_UNROLL
     for (int x = 0; x < 8; ++x) samples[x][y] = RowSampleOf(out[x]);
   }
-  // Narrowed in one vectorised pass, then turned into rows as 64-bit words
-  // (byte y of word x is sample (x, y), so the bytes are swapped on a
-  // big-endian machine).
-  uint8_t bytes[64];  // [x][y]
-  const int16_t* flat = samples[0];
-  for (int i = 0; i < 64; ++i) bytes[i] = static_cast<uint8_t>(flat[i]);
-  uint64_t words[8];
-  std::memcpy(words, bytes, sizeof words);
-  if (!kLittleEndian) for (uint64_t& w : words) w = __builtin_bswap64(w);
-  TransposeBytes8x8(words);
-  if (!kLittleEndian) for (uint64_t& w : words) w = __builtin_bswap64(w);
+  // Put into rows while 16-bit, which the compiler does with vector
+  // interleaves, then narrowed in one vectorised pass.
+  int16_t sampleRows[64];  // [y][x]
+  for (int y = 0; y < 8; ++y) {
+    VV_UNROLL
+    for (int x = 0; x < 8; ++x) sampleRows[8 * y + x] = samples[x][y];
+  }
+  uint8_t bytes[64];
+  for (int i = 0; i < 64; ++i) bytes[i] = static_cast<uint8_t>(sampleRows[i]);
   VV_UNROLL
-  for (int y = 0; y < 8; ++y) std::memcpy(RowAt(dst, dstStep, y), &words[y], 8);
+  for (int y = 0; y < 8; ++y) std::memcpy(RowAt(dst, dstStep, y), &bytes[8 * y], 8);
 }
 
 template <int kNonZero>
