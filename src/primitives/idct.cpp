@@ -222,21 +222,23 @@ constexpr CornerMasks<kNonZero> kCornerMasks{};
 
 template <int kNonZero>
 void Idct8x8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep, const uint16_t* quant) {
+  static_assert(kNonZero == 4 || kNonZero == 8, "the 2x2 form goes column by column");
   // The corner's products in 16 bits (wrapping), rows of eight, zero
   // outside the corner.
   constexpr int kCount = 8 * kNonZero;
   const CornerMasks<kNonZero>& masks = kCornerMasks<kNonZero>;
   int16_t dequantised[64];
   for (int i = 0; i < kCount; ++i) {
-    dequantised[i] = static_cast<int16_t>(coefficients[i] * quant[i] & masks.corner[i]);
+    dequantised[i] = static_cast<int16_t>((coefficients[i] * quant[i]) & masks.corner[i]);
   }
   // Blocks where no product wraps and no column result can saturate take
   // the columns as lanes; the others (extreme ones) go column by column.
   // With coefficients and steps within 255, an AC product is below
   // 65536 - 510 in magnitude, so a wrapped one lies beyond 510 in 16 bits
-  // too. A column result is within 8 |DC| + 63.8 m + 3, m the largest AC
-  // product's magnitude (the flow graph's constants summed, with the
-  // rounding terms).
+  // too. A column result is within 8 |x0| + 63.8 m + 1/2: x0 the column's
+  // first-row product (the DC in column 0, an AC one elsewhere), m the
+  // largest AC product's magnitude (the flow graph's constants summed in
+  // magnitude, with the rounding terms).
   int16_t highest = 0, lowest = 0, highestProduct = 0, lowestProduct = 0;
   uint16_t stepBits = 0;
   for (int i = 0; i < kCount; ++i) {
@@ -251,8 +253,9 @@ void Idct8x8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep, const u
   const int32_t dc = int32_t{coefficients[0]} * int32_t{quant[0]};
   const int32_t dcMagnitude = dc < 0 ? -dc : dc;
   const int32_t acMagnitude = highestProduct > -lowestProduct ? highestProduct : -lowestProduct;
+  const int32_t firstRowMagnitude = dcMagnitude > acMagnitude ? dcMagnitude : acMagnitude;
   if (stepBits > 255 || highest > 255 || lowest < -255 || acMagnitude > 510 ||
-      dcMagnitude > 4095 || 8 * dcMagnitude + 64 * acMagnitude > 32760) {
+      8 * firstRowMagnitude + 64 * acMagnitude > 32760) {
     Idct8x8ByColumn<kNonZero>(coefficients, dst, dstStep, quant);
     return;
   }
@@ -269,10 +272,10 @@ void Idct8x8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep, const u
   int16_t rows[8][8];
   if (usedRows == 1) {
     IdctColumnsAsLanes<1>(dequantised, rows);
-  } else if (kNonZero == 2 || usedRows == 2) {
+  } else if (usedRows == 2) {
     IdctColumnsAsLanes<2>(dequantised, rows);
   } else if (kNonZero == 4 || usedRows <= 4) {
-    IdctColumnsAsLanes<(kNonZero < 4 ? kNonZero : 4)>(dequantised, rows);
+    IdctColumnsAsLanes<4>(dequantised, rows);
   } else {
     IdctColumnsAsLanes<kNonZero>(dequantised, rows);
   }
