@@ -142,7 +142,7 @@ int64_t Round(int64_t v, int shift) {
   return static_cast<int32_t>(static_cast<uint32_t>(v + (int64_t{1} << (shift - 1)))) >> shift;
 }
 void FlowGraph(const int64_t* x, int64_t* out) {
-  const int64_t s04 = (x[0] + x[4]) << 15, d04 = (x[0] - x[4]) << 15, r26 = (x[2] + x[6]) * 17734;
+  const int64_t s04 = (x[0] + x[4]) * 32768, d04 = (x[0] - x[4]) * 32768, r26 = (x[2] + x[6]) * 17734;
   const int64_t ev2 = r26 + x[2] * 25080, ev6 = r26 - x[6] * 60547;
   const int64_t r17 = (x[1] + x[7]) * 6393, r35 = (x[3] + x[5]) * 27246;
   const int64_t a = r17 + x[1] * 25746, b = r17 - x[7] * 38531, c = r35 - x[5] * 9041, d = r35 - x[3] * 45451;
