@@ -47,8 +47,7 @@ inline uint8_t* RowAt(uint8_t* dst, int32_t step, int row) {
 // the sum rounded to 2^3 as x 5793 (sqrt2 x 2^12).
 // `bias` is added to every output: each one holds the DC term exactly once,
 // so it rides on that term (sums wrap modulo 2^32 alike either way). The
-// column pass passes the rounding constant of its descale here; the row pass
-// rounds in RowSampleOf and passes 0.
+// passes pass the rounding constants of their descales here.
 //
 // Written in the form vector units take: the rotations are multiplied out so
 // that every product is a 16-bit input times a constant that fits 16 bits (a
@@ -113,37 +112,11 @@ inline void IdctColumn(const int16_t* coefficients, const uint16_t* quant, int u
   for (int v = 0; v < 8; ++v) columns[8 * u + v] = SaturateTo16(static_cast<int32_t>(out[v]) >> 12);
 }
 
-template <int kShift, uint64_t kMask>
-VV_ALWAYS_INLINE void SwapBlocks(uint64_t& low, uint64_t& high) {
-  const uint64_t swap = ((low >> kShift) ^ high) & kMask;
-  high ^= swap;
-  low ^= swap << kShift;
-}
-
-// Transposes the 8x8 byte matrix held as byte j of w[i]: afterwards byte j
-// of w[i] is what byte i of w[j] was. Three rounds swap ever larger blocks
-// (1, 2, then 4 bytes) between pairs of words, five integer operations a
-// pair, where a byte-by-byte gather takes three operations a byte.
-VV_ALWAYS_INLINE void TransposeBytes8x8(uint64_t w[8]) {
-  constexpr uint64_t k1 = 0x00FF00FF00FF00FFull, k2 = 0x0000FFFF0000FFFFull, k4 = 0xFFFFFFFFull;
-  SwapBlocks<8, k1>(w[0], w[1]);
-  SwapBlocks<8, k1>(w[2], w[3]);
-  SwapBlocks<8, k1>(w[4], w[5]);
-  SwapBlocks<8, k1>(w[6], w[7]);
-  SwapBlocks<16, k2>(w[0], w[2]);
-  SwapBlocks<16, k2>(w[1], w[3]);
-  SwapBlocks<16, k2>(w[4], w[6]);
-  SwapBlocks<16, k2>(w[5], w[7]);
-  SwapBlocks<32, k4>(w[0], w[4]);
-  SwapBlocks<32, k4>(w[1], w[5]);
-  SwapBlocks<32, k4>(w[2], w[6]);
-  SwapBlocks<32, k4>(w[3], w[7]);
-}
-
-// ClampToByte(Descale(x, 21) + 128) with 16-bit clamps, which vectorise
-// (the descaled value lies in -1024..1023).
+// ClampToByte(Descale(x, 21) + 128), x already holding the rounding
+// constant, with 16-bit clamps, which vectorise (the descaled value lies in
+// -1024..1023).
 inline int16_t RowSampleOf(Sum x) {
-  const int16_t v = static_cast<int16_t>((static_cast<int32_t>(x + (Sum{1} << 20)) >> 21) + 128);
+  const int16_t v = static_cast<int16_t>((static_cast<int32_t>(x) >> 21) + 128);
   return v < 0 ? 0 : v > 255 ? 255 : v;
 }
 
@@ -161,27 +134,26 @@ inline void IdctRows(const int16_t* columns, uint8_t* dst, int32_t dstStep) {
     VV_UNROLL
     for (int u = 0; u < kColumns; ++u) in[u] = columns[8 * u + y];
     Sum out[8];
-    Idct8<kColumns>(in, out, 0);
+    Idct8<kColumns>(in, out, Sum{1} << 20);
     VV_UNROLL
     for (int x = 0; x < 8; ++x) samples[x][y] = RowSampleOf(out[x]);
   }
-  // Narrowed in one vectorised pass, then turned into rows as 64-bit words
-  // (byte y of word x is sample (x, y), so the bytes are swapped on a
-  // big-endian machine).
-  uint8_t bytes[64];  // [x][y]
-  const int16_t* flat = samples[0];
-  for (int i = 0; i < 64; ++i) bytes[i] = static_cast<uint8_t>(flat[i]);
-  uint64_t words[8];
-  std::memcpy(words, bytes, sizeof words);
-  if (!kLittleEndian) for (uint64_t& w : words) w = __builtin_bswap64(w);
-  TransposeBytes8x8(words);
-  if (!kLittleEndian) for (uint64_t& w : words) w = __builtin_bswap64(w);
+  // Put into rows while 16-bit, which the compiler does with vector
+  // interleaves, then narrowed in one vectorised pass.
+  int16_t sampleRows[64];  // [y][x]
+  for (int y = 0; y < 8; ++y) {
+    VV_UNROLL
+    for (int x = 0; x < 8; ++x) sampleRows[8 * y + x] = samples[x][y];
+  }
+  uint8_t bytes[64];
+  for (int i = 0; i < 64; ++i) bytes[i] = static_cast<uint8_t>(sampleRows[i]);
   VV_UNROLL
-  for (int y = 0; y < 8; ++y) std::memcpy(RowAt(dst, dstStep, y), &words[y], 8);
+  for (int y = 0; y < 8; ++y) std::memcpy(RowAt(dst, dstStep, y), &bytes[8 * y], 8);
 }
 
 template <int kNonZero>
-void Idct8x8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep, const uint16_t* quant) {
+void Idct8x8ByColumn(const int16_t* coefficients, uint8_t* dst, int32_t dstStep,
+                     const uint16_t* quant) {
   int16_t columns[64];
   constexpr int kLowRows = kNonZero < 4 ? kNonZero : 4;
   int32_t rightColumns = 0;  // any coefficient in columns 4..7
@@ -196,8 +168,10 @@ void Idct8x8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep, const u
       const int16_t dc = SaturateTo16(Dequantise(coefficients[u], quant[u]) * 8);
       VV_UNROLL
       for (int v = 0; v < 8; ++v) columns[8 * u + v] = dc;
+    } else if (kNonZero == 4 && (coefficients[16 + u] | coefficients[24 + u]) == 0) {
+      // Zero terms change no sum, so the shorter forms are bit-equal.
+      IdctColumn<2>(coefficients, quant, u, columns);
     } else if (kNonZero > 4 && highBits == 0) {
-      // Zero terms change no sum, so the shorter form is bit-equal.
       IdctColumn<kLowRows>(coefficients, quant, u, columns);
     } else {
       IdctColumn<kNonZero>(coefficients, quant, u, columns);
@@ -208,6 +182,120 @@ void Idct8x8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep, const u
   // the shorter form then, bit-equal again.
   if (kNonZero > 4 && rightColumns == 0) {
     IdctRows<kLowRows>(columns, dst, dstStep);
+  } else {
+    IdctRows<kNonZero>(columns, dst, dstStep);
+  }
+}
+
+// The column pass with the columns as lanes, on dequantised coefficients
+// stored row after row (row v holds frequency v of every column), of which
+// the first kRows rows are read; results row after row. Always all eight
+// lanes, as the compiler vectorises only those well. For inputs whose
+// results fit 16 bits, so that none saturates.
+template <int kRows>
+VV_ALWAYS_INLINE void IdctColumnsAsLanes(const int16_t* dequantised, int16_t rows[8][8]) {
+  for (int u = 0; u < 8; ++u) {
+    int16_t in[8];
+    VV_UNROLL
+    for (int v = 0; v < kRows; ++v) in[v] = dequantised[8 * v + u];
+    Sum out[8];
+    Idct8<kRows>(in, out, Sum{1} << 11);
+    VV_UNROLL
+    for (int v = 0; v < 8; ++v) rows[v][u] = static_cast<int16_t>(static_cast<int32_t>(out[v]) >> 12);
+  }
+}
+
+// Lane masks of the top-left kNonZero x kNonZero corner within rows of
+// eight: all of it, and all of it but the DC.
+template <int kNonZero>
+struct CornerMasks {
+  int16_t corner[64], ac[64];
+  constexpr CornerMasks() : corner(), ac() {
+    for (int i = 0; i < 64; ++i) {
+      corner[i] = i % 8 < kNonZero && i / 8 < kNonZero ? -1 : 0;
+      ac[i] = i == 0 ? 0 : corner[i];
+    }
+  }
+};
+template <int kNonZero>
+constexpr CornerMasks<kNonZero> kCornerMasks{};
+
+template <int kNonZero>
+void Idct8x8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep, const uint16_t* quant) {
+  static_assert(kNonZero == 4 || kNonZero == 8, "the 2x2 form goes column by column");
+  // The corner's products in 16 bits (wrapping), rows of eight, zero
+  // outside the corner.
+  constexpr int kCount = 8 * kNonZero;
+  const CornerMasks<kNonZero>& masks = kCornerMasks<kNonZero>;
+  int16_t dequantised[64];
+  for (int i = 0; i < kCount; ++i) {
+    dequantised[i] = static_cast<int16_t>((coefficients[i] * quant[i]) & masks.corner[i]);
+  }
+  // Blocks where no product wraps and no column result can saturate take
+  // the columns as lanes; the others (extreme ones) go column by column.
+  // With coefficients and steps within 255, an AC product is below
+  // 65536 - 510 in magnitude, so a wrapped one lies beyond 510 in 16 bits
+  // too. A column result is within 8 |x0| + 63.8 m + 1/2: x0 the column's
+  // first-row product (the DC in column 0, an AC one elsewhere), m the
+  // largest AC product's magnitude (the flow graph's constants summed in
+  // magnitude, with the rounding terms).
+  int16_t highest = 0, lowest = 0, highestProduct = 0, lowestProduct = 0;
+  uint16_t stepBits = 0;
+  for (int i = 0; i < kCount; ++i) {
+    const int16_t c = static_cast<int16_t>(coefficients[i] & masks.ac[i]);
+    const int16_t product = static_cast<int16_t>(dequantised[i] & masks.ac[i]);
+    highest = c > highest ? c : highest;
+    lowest = c < lowest ? c : lowest;
+    highestProduct = product > highestProduct ? product : highestProduct;
+    lowestProduct = product < lowestProduct ? product : lowestProduct;
+    stepBits |= static_cast<uint16_t>(quant[i] & masks.corner[i]);
+  }
+  const int32_t dc = int32_t{coefficients[0]} * int32_t{quant[0]};
+  const int32_t dcMagnitude = dc < 0 ? -dc : dc;
+  const int32_t acMagnitude = highestProduct > -lowestProduct ? highestProduct : -lowestProduct;
+  const int32_t firstRowMagnitude = dcMagnitude > acMagnitude ? dcMagnitude : acMagnitude;
+  if (stepBits > 255 || highest > 255 || lowest < -255 || acMagnitude > 510 ||
+      8 * firstRowMagnitude + 64 * acMagnitude > 32760) {
+    Idct8x8ByColumn<kNonZero>(coefficients, dst, dstStep, quant);
+    return;
+  }
+  // Rows of zeros change no sum, so the shorter forms are bit-equal.
+  int32_t usedRows = 1;
+  for (int v = 1; v < kNonZero; ++v) {
+    uint64_t any = 0, word;
+    for (int half = 0; half < 2; ++half) {
+      std::memcpy(&word, &dequantised[8 * v + 4 * half], sizeof word);
+      any |= word;
+    }
+    if (any != 0) usedRows = v + 1;
+  }
+  int16_t rows[8][8];
+  if (usedRows == 1) {
+    IdctColumnsAsLanes<1>(dequantised, rows);
+  } else if (usedRows == 2) {
+    IdctColumnsAsLanes<2>(dequantised, rows);
+  } else if (kNonZero == 4 || usedRows <= 4) {
+    IdctColumnsAsLanes<4>(dequantised, rows);
+  } else {
+    IdctColumnsAsLanes<kNonZero>(dequantised, rows);
+  }
+  // Whole, even when fewer columns are used: the compiler transposes all
+  // eight with vector interleaves, but a part of them element by element.
+  int16_t columns[64];
+  for (int u = 0; u < 8; ++u) {
+    VV_UNROLL
+    for (int v = 0; v < 8; ++v) columns[8 * u + v] = rows[v][u];
+  }
+  // All-zero columns 4..7 give zero samples in every row, so the rows take
+  // the shorter form then, bit-equal again.
+  uint64_t rightColumns = 0;
+  for (int v = 0; v < 8 && kNonZero > 4; ++v) {
+    uint64_t word;
+    std::memcpy(&word, &dequantised[8 * v + 4], sizeof word);
+    rightColumns |= word;
+  }
+  if (kNonZero > 4 && rightColumns == 0) {
+    IdctRows<4>(columns, dst, dstStep);
   } else {
     IdctRows<kNonZero>(columns, dst, dstStep);
   }
@@ -330,7 +418,7 @@ int32_t DequantIdct8x8Low4x4ToU8(const int16_t* coefficients, uint8_t* dst, int3
 int32_t DequantIdct8x8Low2x2ToU8(const int16_t* coefficients, uint8_t* dst, int32_t dstStep,
                                  const uint16_t* quant) {
   if (!coefficients || !dst || !quant) return StatusNullPointer;
-  Idct8x8<2>(coefficients, dst, dstStep, quant);
+  Idct8x8ByColumn<2>(coefficients, dst, dstStep, quant);
   return StatusOk;
 }
 

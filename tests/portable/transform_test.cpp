@@ -136,6 +136,53 @@ TEST(InverseDct, DcOnlyBlocksRoundInTheFullFormAtEveryLevelAndFloorInTheDcForm) 
   }
 }
 
+// Level 0's arithmetic written out plainly in 64 bits: rotations in their flow-graph form, sums taken
+// modulo 2^32 where rounded; columns (>> 12, saturated), then rows (>> 21, + 128, clamped).
+int64_t Round(int64_t v, int shift) {
+  return static_cast<int32_t>(static_cast<uint32_t>(v + (int64_t{1} << (shift - 1)))) >> shift;
+}
+void FlowGraph(const int64_t* x, int64_t* out) {
+  const int64_t s04 = (x[0] + x[4]) * 32768, d04 = (x[0] - x[4]) * 32768, r26 = (x[2] + x[6]) * 17734;
+  const int64_t ev2 = r26 + x[2] * 25080, ev6 = r26 - x[6] * 60547;
+  const int64_t r17 = (x[1] + x[7]) * 6393, r35 = (x[3] + x[5]) * 27246;
+  const int64_t a = r17 + x[1] * 25746, b = r17 - x[7] * 38531, c = r35 - x[5] * 9041, d = r35 - x[3] * 45451;
+  const int64_t o[4] = {Round(a + c, 12) * 5793, (a - c) + (b - d), (a - c) - (b - d), Round(b + d, 12) * 5793};
+  const int64_t e[4] = {s04 + ev2, d04 + ev6, d04 - ev6, s04 - ev2};
+  for (int k = 0; k < 4; ++k) out[k] = e[k] + o[k], out[7 - k] = e[k] - o[k];
+}
+
+TEST(InverseDct, LevelZeroIsItsStatedArithmeticBitForBit) {
+  const int32_t selected = ProcessorLevel();
+  ForceProcessorLevelForTesting(0);
+  std::mt19937 random(11);
+  for (int n = 0; n < 6000; ++n) {
+    int16_t coefficients[64];
+    uint16_t quant[64];
+    const int amplitude = 1 << (n % 16), maxStep = n % 3 == 0 ? 65535 : n % 3 == 1 ? 255 : 16;
+    for (int i = 0; i < 64; ++i) {
+      const int pick = static_cast<int>(random() % 8);
+      const int value = pick < 3 ? static_cast<int>(random() % (2 * amplitude)) - amplitude : 0;
+      coefficients[i] = static_cast<int16_t>(n % 7 ? value : pick < 3 ? 32767 : pick < 6 ? -32768 : 0);
+      quant[i] = static_cast<uint16_t>(1 + random() % maxStep);
+    }
+    int64_t columns[64], in[8], out[8];
+    for (int u = 0; u < 8; ++u) {
+      for (int v = 0; v < 8; ++v) in[v] = std::clamp(coefficients[8 * v + u] * quant[8 * v + u], -32768, 32767);
+      FlowGraph(in, out);
+      for (int v = 0; v < 8; ++v) columns[8 * v + u] = std::clamp<int64_t>(Round(out[v], 12), -32768, 32767);
+    }
+    uint8_t actual[64];
+    ASSERT_EQ(DequantIdct8x8ToU8(coefficients, actual, 8, quant), StatusOk);
+    for (int y = 0; y < 8; ++y) {
+      FlowGraph(&columns[8 * y], out);
+      for (int x = 0; x < 8; ++x) {
+        ASSERT_EQ(actual[8 * y + x], std::clamp<int64_t>(Round(out[x], 21) + 128, 0, 255)) << n << " " << y << x;
+      }
+    }
+  }
+  ForceProcessorLevelForTesting(selected);
+}
+
 // value x reciprocal / 2^15, rounded half to even, saturated to 16 bits.
 int QuantiseHalfToEven(int value, int reciprocal) {
   const int64_t product = int64_t{value} * reciprocal;
