@@ -30,13 +30,13 @@ namespace {
 // times the 2D gain of 8): plain sums give the T.81 coefficient as
 // (x + 32) >> 6, products as (x + 2^20) >> 21.
 //
-// Written in the form vector units take: the row pass works a row at a time
-// and leaves 16-bit results, the column pass runs the eight columns side by
-// side in 16-bit lanes, and the rotations are multiplied out so that every
-// product is a 16-bit value times a constant that fits 16 bits (a constant
-// above 32767 is split into 2^15, which becomes a shift, and a remainder). Sums modulo 2^32
-// do not depend on how the products are grouped, so this is the flow graph's
-// result bit for bit:
+// Written in the form vector units take: the row pass runs the eight rows
+// side by side and leaves 16-bit results, the column pass the eight columns,
+// and the rotations are multiplied out so that every product is a 16-bit
+// value times a constant that fits 16 bits (a constant above 32767 is split
+// into 2^15, which becomes a shift, and a remainder). Sums modulo 2^32 do not
+// depend on how the products are grouped, so this is the flow graph's result
+// bit for bit:
 //   X2 = e2 17734 + e3 (2^15 + 10046),  X6 = e3 17734 - e2 (2^15 + 10045),
 //   sqrt2 d = d (2^15 + 13573),
 //   X1 = a 4017 + b 799,   X7 = a 799 - b 4017,
@@ -73,27 +73,42 @@ VV_ALWAYS_INLINE int16_t Quantise(int16_t value, int16_t reciprocalLess1) {
 inline int32_t FdctQuantBlock(int16_t* coefficients, const uint8_t* src, int32_t srcStep,
                               const uint16_t* reciprocals) {
   if (!coefficients || !src || !reciprocals) return StatusNullPointer;
-  // Row pass: rows[y][k] = frequency k of row y, x 8.
-  int16_t rows[8][8];
+  // Row pass with the eight rows as lanes: the level-shifted samples are
+  // transposed first (whole 8x8 transposes of 16-bit values are what the
+  // compiler turns into vector interleaves), then freq[k][y] = frequency k
+  // of row y, x 8, and transposed back to rows[y][k].
+  int16_t samples[8][8], columns[8][8], freq[8][8], rows[8][8];
   for (int y = 0; y < 8; ++y) {
     const uint8_t* line = src + static_cast<intptr_t>(srcStep) * y;
-    const int32_t a0 = line[0] + line[7] - 256, a1 = line[1] + line[6] - 256;
-    const int32_t a2 = line[2] + line[5] - 256, a3 = line[3] + line[4] - 256;
-    const int32_t d0 = line[0] - line[7], d1 = line[1] - line[6];
-    const int32_t d2 = line[2] - line[5], d3 = line[3] - line[4];
+    VV_UNROLL
+    for (int x = 0; x < 8; ++x) samples[y][x] = static_cast<int16_t>(line[x] - 128);
+  }
+  for (int x = 0; x < 8; ++x) {
+    VV_UNROLL
+    for (int y = 0; y < 8; ++y) columns[x][y] = samples[y][x];
+  }
+  for (int y = 0; y < 8; ++y) {
+    const int32_t x0 = columns[0][y], x1 = columns[1][y], x2 = columns[2][y], x3 = columns[3][y];
+    const int32_t x4 = columns[4][y], x5 = columns[5][y], x6 = columns[6][y], x7 = columns[7][y];
+    const int32_t a0 = x0 + x7, a1 = x1 + x6, a2 = x2 + x5, a3 = x3 + x4;
+    const int32_t d0 = x0 - x7, d1 = x1 - x6, d2 = x2 - x5, d3 = x3 - x4;
     const int32_t e0 = a0 + a3, e3 = a0 - a3, e1 = a1 + a2, e2 = a1 - a2;
-    rows[y][0] = static_cast<int16_t>((e0 + e1) * 8);
-    rows[y][4] = static_cast<int16_t>((e0 - e1) * 8);
-    rows[y][2] = static_cast<int16_t>(Descale(Product(e2, 17734) + Shifted15(e3) + Product(e3, 10046), 12));
-    rows[y][6] = static_cast<int16_t>(Descale(Product(e3, 17734) - Shifted15(e2) - Product(e2, 10045), 12));
+    freq[0][y] = static_cast<int16_t>((e0 + e1) * 8);
+    freq[4][y] = static_cast<int16_t>((e0 - e1) * 8);
+    freq[2][y] = static_cast<int16_t>(Descale(Product(e2, 17734) + Shifted15(e3) + Product(e3, 10046), 12));
+    freq[6][y] = static_cast<int16_t>(Descale(Product(e3, 17734) - Shifted15(e2) - Product(e2, 10045), 12));
     const int32_t p = Descale(Shifted15(d0) + Product(d0, 13573), 12);
     const int32_t q = Descale(Shifted15(d3) + Product(d3, 13573), 12);
     const int32_t r = (d1 + d2) * 8, s = (d1 - d2) * 8;
     const int32_t a = p + r, c = p - r, b = q + s, d = q - s;
-    rows[y][1] = static_cast<int16_t>(Descale(Product(a, 4017) + Product(b, 799), 12));
-    rows[y][7] = static_cast<int16_t>(Descale(Product(a, 799) - Product(b, 4017), 12));
-    rows[y][5] = static_cast<int16_t>(Descale(Product(c, 2276) + Product(d, 3406), 12));
-    rows[y][3] = static_cast<int16_t>(Descale(Product(c, 3406) - Product(d, 2275), 12));
+    freq[1][y] = static_cast<int16_t>(Descale(Product(a, 4017) + Product(b, 799), 12));
+    freq[7][y] = static_cast<int16_t>(Descale(Product(a, 799) - Product(b, 4017), 12));
+    freq[5][y] = static_cast<int16_t>(Descale(Product(c, 2276) + Product(d, 3406), 12));
+    freq[3][y] = static_cast<int16_t>(Descale(Product(c, 3406) - Product(d, 2275), 12));
+  }
+  for (int y = 0; y < 8; ++y) {
+    VV_UNROLL
+    for (int k = 0; k < 8; ++k) rows[y][k] = freq[k][y];
   }
   // Column pass, lane u reading column u: x[v] = rows[v][u]. It runs in
   // stages through small 16-bit arrays, so that every product the compiler
