@@ -58,15 +58,26 @@ VV_ALWAYS_INLINE Sum Product(int32_t x, int16_t k) {
 }
 VV_ALWAYS_INLINE Sum Shifted15(int32_t x) { return AsSum(int32_t{static_cast<int16_t>(x)}) << 15; }
 
-// saturate16(round-half-even(value * reciprocal / 2^15)) for a reciprocal in
-// 1..32768, given as reciprocal - 1 so that it fits 16 bits. Adding just
-// under one half plus the parity bit of the floored quotient carries into
-// the quotient exactly when the remainder is above one half, or is one half
-// and the quotient odd. |value| stays below 1100 for 8-bit samples, so the
-// quotient does too and saturation never happens.
-VV_ALWAYS_INLINE int16_t Quantise(int16_t value, int16_t reciprocalLess1) {
-  const Sum product = Product(value, reciprocalLess1) + AsSum(value);
-  return static_cast<int16_t>(static_cast<int32_t>(product + 0x3FFF + ((product >> 15) & 1)) >> 15);
+// round-half-even(value * reciprocal / 2^15) for a reciprocal in 1..32768,
+// in 16-bit lanes. Rounding half to even is symmetric, so it is done on the
+// magnitude (below 1100 for 8-bit samples, so the quotient is too and no
+// saturation is ever due) and the sign put back. The magnitude's product is
+// P = 2^16 h + l, with h and l its unsigned high and low halves, and the
+// rounded quotient is 2 h + ((l + 2^14 - 1 + t) >> 15), t the parity bit
+// of the floored quotient (the top bit of l): adding just under one half
+// plus t carries exactly when the remainder is above one half, or is one
+// half and the quotient odd. The inner sum can pass 16 bits; with l = 2 l1
+// + l0 it is 2 (l1 + 8191) + (l0 + t + 1), which crosses a multiple of 2^15
+// exactly when l1 + 8191 + (l0 | t) crosses one of 2^14, and that fits.
+VV_ALWAYS_INLINE int16_t Quantise(int16_t value, uint16_t reciprocal) {
+  const uint16_t sign = static_cast<uint16_t>(value >> 15);  // 0 or all ones
+  const uint16_t magnitude = static_cast<uint16_t>((value ^ sign) - sign);
+  // The halves as two products, which vector units form directly.
+  const uint16_t high = static_cast<uint16_t>((uint32_t{magnitude} * reciprocal) >> 16);
+  const uint16_t low = static_cast<uint16_t>(uint32_t{magnitude} * reciprocal & 0xFFFF);
+  const uint16_t carry = static_cast<uint16_t>((low >> 1) + 8191 + ((low | low >> 15) & 1)) >> 14;
+  const uint16_t quotient = static_cast<uint16_t>(2 * high + carry);
+  return static_cast<int16_t>((quotient ^ sign) - sign);
 }
 
 // The whole primitive, argument check included.
@@ -155,8 +166,9 @@ inline int32_t FdctQuantBlock(int16_t* coefficients, const uint8_t* src, int32_t
   }
   // Local copies of the table and the result rule out aliasing with the
   // caller's arrays.
-  int16_t table[64], result[64];
-  for (int i = 0; i < 64; ++i) table[i] = static_cast<int16_t>(reciprocals[i] - 1);
+  uint16_t table[64];
+  int16_t result[64];
+  std::memcpy(table, reciprocals, sizeof table);
   for (int i = 0; i < 64; ++i) result[i] = Quantise(out[i], table[i]);
   std::memcpy(coefficients, result, sizeof result);
   return StatusOk;
