@@ -58,6 +58,32 @@ VV_ALWAYS_INLINE Sum Product(int32_t x, int16_t k) {
 }
 VV_ALWAYS_INLINE Sum Shifted15(int32_t x) { return AsSum(int32_t{static_cast<int16_t>(x)}) << 15; }
 
+// The row pass in 16-bit lanes. A product x k of 16-bit values is 2^16 h +
+// l, h its signed high half and l its unsigned low half, so
+// (x k + 2^11) >> 12 = 16 h + ((l + 2^11) >> 12), and for a sum of two
+// products the low halves' part is (l1 + l2 + 2^11) >> 12, formed from
+// their halved sum (l1 & l2) + ((l1 ^ l2) >> 1) so that it never needs 17
+// bits (dropping the halves cannot cross a multiple of the divisor). The
+// row-pass values all fit 16 bits, so sums modulo 2^16 give them exactly.
+VV_ALWAYS_INLINE int16_t Wrap16(int32_t v) { return static_cast<int16_t>(v); }
+VV_ALWAYS_INLINE int16_t HighHalf(int16_t x, int16_t k) {
+  return static_cast<int16_t>((int32_t{x} * k) >> 16);
+}
+VV_ALWAYS_INLINE uint16_t LowHalf(int16_t x, int16_t k) {
+  return static_cast<uint16_t>(int32_t{x} * k);
+}
+// (x k + 2^11) >> 12
+VV_ALWAYS_INLINE int16_t RoundedProduct12(int16_t x, int16_t k) {
+  const uint16_t low = LowHalf(x, k);
+  return Wrap16(HighHalf(x, k) * 16 + (((low >> 1) + 1024) >> 11));
+}
+// (x k + y m + 2^11) >> 12
+VV_ALWAYS_INLINE int16_t RoundedProducts12(int16_t x, int16_t k, int16_t y, int16_t m) {
+  const uint16_t low1 = LowHalf(x, k), low2 = LowHalf(y, m);
+  const uint16_t half = static_cast<uint16_t>((low1 & low2) + ((low1 ^ low2) >> 1));
+  return Wrap16((HighHalf(x, k) + HighHalf(y, m)) * 16 + (((half >> 1) + 512) >> 10));
+}
+
 // round-half-even(value * reciprocal / 2^15) for a reciprocal in 1..32768,
 // in 16-bit lanes. Rounding half to even is symmetric, so it is done on the
 // magnitude (below 1100 for 8-bit samples, so the quotient is too and no
@@ -99,23 +125,23 @@ inline int32_t FdctQuantBlock(int16_t* coefficients, const uint8_t* src, int32_t
     for (int y = 0; y < 8; ++y) columns[x][y] = samples[y][x];
   }
   for (int y = 0; y < 8; ++y) {
-    const int32_t x0 = columns[0][y], x1 = columns[1][y], x2 = columns[2][y], x3 = columns[3][y];
-    const int32_t x4 = columns[4][y], x5 = columns[5][y], x6 = columns[6][y], x7 = columns[7][y];
-    const int32_t a0 = x0 + x7, a1 = x1 + x6, a2 = x2 + x5, a3 = x3 + x4;
-    const int32_t d0 = x0 - x7, d1 = x1 - x6, d2 = x2 - x5, d3 = x3 - x4;
-    const int32_t e0 = a0 + a3, e3 = a0 - a3, e1 = a1 + a2, e2 = a1 - a2;
-    freq[0][y] = static_cast<int16_t>((e0 + e1) * 8);
-    freq[4][y] = static_cast<int16_t>((e0 - e1) * 8);
-    freq[2][y] = static_cast<int16_t>(Descale(Product(e2, 17734) + Shifted15(e3) + Product(e3, 10046), 12));
-    freq[6][y] = static_cast<int16_t>(Descale(Product(e3, 17734) - Shifted15(e2) - Product(e2, 10045), 12));
-    const int32_t p = Descale(Shifted15(d0) + Product(d0, 13573), 12);
-    const int32_t q = Descale(Shifted15(d3) + Product(d3, 13573), 12);
-    const int32_t r = (d1 + d2) * 8, s = (d1 - d2) * 8;
-    const int32_t a = p + r, c = p - r, b = q + s, d = q - s;
-    freq[1][y] = static_cast<int16_t>(Descale(Product(a, 4017) + Product(b, 799), 12));
-    freq[7][y] = static_cast<int16_t>(Descale(Product(a, 799) - Product(b, 4017), 12));
-    freq[5][y] = static_cast<int16_t>(Descale(Product(c, 2276) + Product(d, 3406), 12));
-    freq[3][y] = static_cast<int16_t>(Descale(Product(c, 3406) - Product(d, 2275), 12));
+    const int16_t x0 = columns[0][y], x1 = columns[1][y], x2 = columns[2][y], x3 = columns[3][y];
+    const int16_t x4 = columns[4][y], x5 = columns[5][y], x6 = columns[6][y], x7 = columns[7][y];
+    const int16_t a0 = Wrap16(x0 + x7), a1 = Wrap16(x1 + x6), a2 = Wrap16(x2 + x5), a3 = Wrap16(x3 + x4);
+    const int16_t d0 = Wrap16(x0 - x7), d1 = Wrap16(x1 - x6), d2 = Wrap16(x2 - x5), d3 = Wrap16(x3 - x4);
+    const int16_t e0 = Wrap16(a0 + a3), e3 = Wrap16(a0 - a3), e1 = Wrap16(a1 + a2), e2 = Wrap16(a1 - a2);
+    freq[0][y] = Wrap16((e0 + e1) * 8);
+    freq[4][y] = Wrap16((e0 - e1) * 8);
+    freq[2][y] = Wrap16(e3 * 8 + RoundedProducts12(e2, 17734, e3, 10046));
+    freq[6][y] = Wrap16(-e2 * 8 + RoundedProducts12(e3, 17734, e2, -10045));
+    const int16_t p = Wrap16(d0 * 8 + RoundedProduct12(d0, 13573));
+    const int16_t q = Wrap16(d3 * 8 + RoundedProduct12(d3, 13573));
+    const int16_t r = Wrap16((d1 + d2) * 8), s = Wrap16((d1 - d2) * 8);
+    const int16_t a = Wrap16(p + r), c = Wrap16(p - r), b = Wrap16(q + s), d = Wrap16(q - s);
+    freq[1][y] = RoundedProducts12(a, 4017, b, 799);
+    freq[7][y] = RoundedProducts12(a, 799, b, -4017);
+    freq[5][y] = RoundedProducts12(c, 2276, d, 3406);
+    freq[3][y] = RoundedProducts12(c, 3406, d, -2275);
   }
   for (int y = 0; y < 8; ++y) {
     VV_UNROLL
