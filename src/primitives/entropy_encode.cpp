@@ -116,21 +116,24 @@ inline uint64_t ZigzagNonZeroMask(const int16_t* coefficients) {
 // The s low bits that follow a category code: v, or v - 1 when negative.
 inline uint32_t ValueBits(int32_t v) { return static_cast<uint32_t>(v < 0 ? v - 1 : v); }
 
-// The symbols of one block in coding order: emit(entry, value, s) appends
-// the code of a spec entry followed by the s low bits of value and returns
-// a status; the first failure ends the block with that status.
+// Zig-zag positions of the non-zero AC coefficients as bits, so that zero
+// runs are skipped without a branch per coefficient.
+inline uint64_t AcNonZeroMask(const int16_t* coefficients) {
+  return ZigzagNonZeroMask(coefficients) & ~uint64_t{1};
+}
+
+// The symbols of one block in coding order (nonZero from AcNonZeroMask):
+// emit(entry, value, s) appends the code of a spec entry followed by the s
+// low bits of value and returns a status; the first failure ends the block
+// with that status.
 template <class Emit>
-int32_t WalkBlock(const int16_t* coefficients, int16_t* lastDc, const HuffmanEncodeSpec* dcSpec,
-                  const HuffmanEncodeSpec* acSpec, Emit emit) {
+int32_t WalkBlock(const int16_t* coefficients, uint64_t nonZero, int16_t* lastDc,
+                  const HuffmanEncodeSpec* dcSpec, const HuffmanEncodeSpec* acSpec, Emit emit) {
   const int32_t diff = coefficients[0] - *lastDc;
   *lastDc = coefficients[0];
   int32_t s = Category(diff);
   int32_t status = emit(dcSpec->codes[s], ValueBits(diff), s);
   if (status != StatusOk) return status;
-
-  // Zig-zag positions of the non-zero AC coefficients as bits, so that zero
-  // runs are skipped without a branch per coefficient.
-  uint64_t nonZero = ZigzagNonZeroMask(coefficients) & ~uint64_t{1};
 
   const uint32_t zrl = acSpec->codes[0xF0];
   int32_t previous = 0;
@@ -154,9 +157,10 @@ int32_t WalkBlock(const int16_t* coefficients, int16_t* lastDc, const HuffmanEnc
   return StatusOk;
 }
 
-int32_t EncodeBlock(BitWriter& w, const int16_t* coefficients, int16_t* lastDc,
-                    const HuffmanEncodeSpec* dcSpec, const HuffmanEncodeSpec* acSpec) {
-  return WalkBlock(coefficients, lastDc, dcSpec, acSpec,
+int32_t EncodeBlock(BitWriter& w, const int16_t* coefficients, uint64_t acNonZero,
+                    int16_t* lastDc, const HuffmanEncodeSpec* dcSpec,
+                    const HuffmanEncodeSpec* acSpec) {
+  return WalkBlock(coefficients, acNonZero, lastDc, dcSpec, acSpec,
                    [&w](uint32_t entry, uint32_t value, int32_t s) {
                      int32_t status = PutCode(w, entry);
                      if (status == StatusOk && s != 0) status = PutBits(w, value, s);
@@ -164,10 +168,23 @@ int32_t EncodeBlock(BitWriter& w, const int16_t* coefficients, int16_t* lastDc,
                    });
 }
 
-// The most a block can take: a DC code and value (16 + 16 bits), 63 AC
-// codes with values (16 + 15 bits), three ZRL and an EOB code (16 bits
-// each), plus 7 pending bits, all doubled for stuffed bytes.
-constexpr int32_t kBlockWorstCaseBytes = 2 * ((32 + 63 * 31 + 4 * 16 + 7) / 8 + 1);
+// Number of set bits.
+inline int32_t BitCount(uint64_t bits) {
+  bits -= (bits >> 1) & 0x5555555555555555ull;
+  bits = (bits & 0x3333333333333333ull) + ((bits >> 2) & 0x3333333333333333ull);
+  bits = (bits + (bits >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+  return static_cast<int32_t>((bits * 0x0101010101010101ull) >> 56);
+}
+
+// The most a block with these non-zero AC coefficients can take: a DC code
+// and value (16 + 16 bits), the AC codes with values (16 + 15 bits each),
+// at most three ZRL and an EOB code (16 bits each), plus 7 pending bits, all
+// doubled for stuffed bytes. Bounding by the block's own count rather than
+// by 63 lets nearly every block take the wide writer even when the free
+// space is down to the encoder's reserve.
+inline int32_t BlockWorstCaseBytes(uint64_t acNonZero) {
+  return 2 * ((32 + BitCount(acNonZero) * 31 + 4 * 16 + 7) / 8 + 1);
+}
 
 // Bits gathered right-aligned in a 64-bit word and written out four bytes
 // at a time, for blocks that are known to fit the free space: no capacity
@@ -216,12 +233,13 @@ inline bool PutCodeAndValue(WideBitWriter& w, uint32_t entry, uint32_t value, in
 
 // EncodeBlock for a block that fits: same bytes, and on a missing code the
 // same output and state as the byte-at-a-time writer leaves.
-int32_t EncodeBlockWide(BitWriter& narrow, const int16_t* coefficients, int16_t* lastDc,
-                        const HuffmanEncodeSpec* dcSpec, const HuffmanEncodeSpec* acSpec) {
+int32_t EncodeBlockWide(BitWriter& narrow, const int16_t* coefficients, uint64_t acNonZero,
+                        int16_t* lastDc, const HuffmanEncodeSpec* dcSpec,
+                        const HuffmanEncodeSpec* acSpec) {
   WideBitWriter w{narrow.dst + narrow.offset, narrow.acc >> (24 - narrow.pending),
                   narrow.pending};
   const int32_t status = WalkBlock(
-      coefficients, lastDc, dcSpec, acSpec, [&w](uint32_t entry, uint32_t value, int32_t s) {
+      coefficients, acNonZero, lastDc, dcSpec, acSpec, [&w](uint32_t entry, uint32_t value, int32_t s) {
         return PutCodeAndValue(w, entry, value, s) ? StatusOk : StatusBadTable;
       });
   WriteWholeBytes(w);
@@ -260,10 +278,11 @@ int32_t EncodeHuffmanBlock8x8(const int16_t* coefficients, uint8_t* destination,
   // The wide writer needs the pending bits clean below the last one, as
   // every writer here leaves them.
   const bool cleanState = (w.acc & ((1u << (24 - w.pending)) - 1)) == 0;
-  if (cleanState && capacity - w.offset >= kBlockWorstCaseBytes) {
-    status = EncodeBlockWide(w, coefficients, lastDc, dcSpec, acSpec);
+  const uint64_t acNonZero = AcNonZeroMask(coefficients);
+  if (cleanState && capacity - w.offset >= BlockWorstCaseBytes(acNonZero)) {
+    status = EncodeBlockWide(w, coefficients, acNonZero, lastDc, dcSpec, acSpec);
   } else {
-    status = EncodeBlock(w, coefficients, lastDc, dcSpec, acSpec);
+    status = EncodeBlock(w, coefficients, acNonZero, lastDc, dcSpec, acSpec);
   }
   *offset = w.offset;
   state->bitAccumulator = w.acc;

@@ -1,6 +1,7 @@
 // Huffman coding against a test-side T.81 bit writer (whose tables libjpeg-turbo's DHT confirms).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "entropy_test_util.h"
@@ -79,6 +80,30 @@ TEST(SequentialEncoding, StandardTablesBitForBit) {
                                   &encodeState, 1), StatusOk);
   bytes.resize(offset);
   ASSERT_EQ(bytes, sink.bytes);
+
+  // Each block alone into exactly the room it needs, then one byte less: the same bytes, or
+  // StatusBufferEnd, and never a write past the capacity. Dense blocks of long codes and 0xFF-making
+  // values included, so that a writer trusting a too-small size bound shows.
+  for (int n = 0; n < 64; ++n) {
+    Block b{};
+    for (int k = 0; k < 64; ++k) b.c[k] = static_cast<int16_t>(n < 32 ? value(rng) : (k % 2 ? -1023 : 1023));
+    std::vector<uint8_t> alone(2048);
+    HuffmanEncodeState state{};
+    offset = lastDc = 0;
+    ASSERT_EQ(EncodeHuffmanBlock8x8(b.c, alone.data(), 2048, &offset, &lastDc, &dcEncode, &acEncode, &state, 0), StatusOk);
+    const int32_t needed = offset;
+    for (int32_t room : {needed, needed - 1}) {
+      std::vector<uint8_t> tight(room + 64, 0xAB);
+      state = HuffmanEncodeState{};
+      offset = lastDc = 0;
+      const int32_t status = EncodeHuffmanBlock8x8(b.c, tight.data(), room, &offset, &lastDc, &dcEncode, &acEncode, &state, 0);
+      EXPECT_EQ(status, room == needed ? StatusOk : StatusBufferEnd) << n;
+      if (room == needed) {
+        EXPECT_TRUE(std::equal(tight.begin(), tight.begin() + room, alone.begin())) << n;
+      }
+      EXPECT_TRUE(std::all_of(tight.begin() + room, tight.end(), [](uint8_t v) { return v == 0xAB; })) << n;
+    }
+  }
 
   // Values whose category has no AC code (11, and 16 for -32768) are refused.
   for (int16_t big : {int16_t{2047}, int16_t{-32768}}) {
