@@ -195,26 +195,36 @@ struct WideBitWriter {
   int32_t bits;
 };
 
+// One whole byte out, with its stuffed 0x00 after a 0xFF.
+inline void WriteByte(WideBitWriter& w) {
+  w.bits -= 8;
+  const uint8_t byte = static_cast<uint8_t>(w.acc >> w.bits);
+  *w.out++ = byte;
+  if (byte == 0xFF) *w.out++ = 0x00;
+}
+
+// With 32 or more bits pending, writes the oldest four bytes: with one
+// store when none of them is 0xFF (a zero byte in the complement), else one
+// at a time. Fewer than 32 bits are pending afterwards, which is all that
+// the next code and value need.
+inline void WriteWord(WideBitWriter& w) {
+  const uint32_t word = static_cast<uint32_t>(w.acc >> (w.bits - 32));
+  const uint32_t complement = ~word;
+  if (((complement - 0x01010101u) & ~complement & 0x80808080u) == 0) {
+    const uint8_t bytes[4] = {static_cast<uint8_t>(word >> 24), static_cast<uint8_t>(word >> 16),
+                              static_cast<uint8_t>(word >> 8), static_cast<uint8_t>(word)};
+    std::memcpy(w.out, bytes, 4);
+    w.out += 4;
+    w.bits -= 32;
+    return;
+  }
+  for (int i = 0; i < 4; ++i) WriteByte(w);
+}
+
+// Every whole byte out, leaving at most 7 bits pending.
 inline void WriteWholeBytes(WideBitWriter& w) {
-  // Four bytes with one store when none of them is 0xFF (a zero byte in
-  // the complement), the rest one at a time.
-  if (w.bits >= 32) {
-    const uint32_t word = static_cast<uint32_t>(w.acc >> (w.bits - 32));
-    const uint32_t complement = ~word;
-    if (((complement - 0x01010101u) & ~complement & 0x80808080u) == 0) {
-      const uint8_t bytes[4] = {static_cast<uint8_t>(word >> 24), static_cast<uint8_t>(word >> 16),
-                                static_cast<uint8_t>(word >> 8), static_cast<uint8_t>(word)};
-      std::memcpy(w.out, bytes, 4);
-      w.out += 4;
-      w.bits -= 32;
-    }
-  }
-  while (w.bits >= 8) {
-    w.bits -= 8;
-    const uint8_t byte = static_cast<uint8_t>(w.acc >> w.bits);
-    *w.out++ = byte;
-    if (byte == 0xFF) *w.out++ = 0x00;
-  }
+  if (w.bits >= 32) WriteWord(w);
+  while (w.bits >= 8) WriteByte(w);
 }
 
 // Appends a code from a spec entry (code | length << 16) followed by the s
@@ -227,7 +237,7 @@ inline bool PutCodeAndValue(WideBitWriter& w, uint32_t entry, uint32_t value, in
   // bits < 32 before, n + s <= 32 here: at most 63 bits are held.
   w.acc = w.acc << (n + s) | bits;
   w.bits += n + s;
-  if (w.bits >= 32) WriteWholeBytes(w);
+  if (w.bits >= 32) WriteWord(w);
   return true;
 }
 
