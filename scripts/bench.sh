@@ -6,7 +6,8 @@
 # 75 and 90, one progressive and one with a restart interval per MCU row;
 # then runs vvbench on them, at processor level 0 and at this machine's
 # level; then encodes the two base pictures with vvbench --encode
-# (qualities 75 and 90). Frames are kept in build/bench/ between runs.
+# (qualities 75 and 90), at level 0 and at this machine's level. Frames are
+# kept in build/bench/ between runs.
 #   scripts/bench.sh [--runs N]   (passed on to vvbench)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -48,7 +49,11 @@ done
 "$root/build/native/bin/vvbench" --level 0 "$@" "${files[@]}"
 "$root/build/native/bin/vvbench" "$@" "${files[@]}"
 pictures=("$bench/base_1920x1080.ppm" "$bench/base_3840x2160.ppm")
-for quality in 75 90; do
-  echo "encode, quality $quality:"
-  "$root/build/native/bin/vvbench" --encode --quality "$quality" "$@" "${pictures[@]}"
+for level in 0 machine; do
+  levelOption=()
+  [ "$level" = machine ] || levelOption=(--level "$level")
+  for quality in 75 90; do
+    echo "encode, quality $quality:"
+    "$root/build/native/bin/vvbench" ${levelOption[@]+"${levelOption[@]}"} --encode --quality "$quality" "$@" "${pictures[@]}"
+  done
 done
