@@ -163,30 +163,52 @@ void StressBlock(std::mt19937& random, int n, int16_t coefficients[64], uint16_t
   }
 }
 
-TEST(InverseDct, LevelZeroIsItsStatedArithmeticBitForBit) {
+// The samples a separable model gives: column(in, out) on each column of dequantised coefficients
+// (saturated to 16 bits), then row(in, out) on each row of its results, each pass descaling its own.
+template <typename Column, typename Row>
+void SeparableModel(const int16_t* coefficients, const uint16_t* quant, Column column, Row row,
+                    uint8_t samples[64]) {
+  int64_t columns[64], in[8], out[8];
+  for (int u = 0; u < 8; ++u) {
+    for (int v = 0; v < 8; ++v) in[v] = std::clamp(coefficients[8 * v + u] * quant[8 * v + u], -32768, 32767);
+    column(in, out);
+    for (int v = 0; v < 8; ++v) columns[8 * v + u] = out[v];
+  }
+  for (int y = 0; y < 8; ++y) {
+    row(&columns[8 * y], out);
+    for (int x = 0; x < 8; ++x) samples[8 * y + x] = static_cast<uint8_t>(std::clamp<int64_t>(out[x], 0, 255));
+  }
+}
+
+// DequantIdct8x8ToU8 at `level` against a model over the stress series.
+template <typename Column, typename Row>
+void ExpectModelAtLevel(int32_t level, uint32_t seed, Column column, Row row) {
   const int32_t selected = ProcessorLevel();
-  ForceProcessorLevelForTesting(0);
-  std::mt19937 random(11);
-  for (int n = 0; n < 6000; ++n) {
+  ForceProcessorLevelForTesting(level);
+  std::mt19937 random(seed);
+  for (int n = 0; n < 5000; ++n) {
     int16_t coefficients[64];
     uint16_t quant[64];
     StressBlock(random, n, coefficients, quant);
-    int64_t columns[64], in[8], out[8];
-    for (int u = 0; u < 8; ++u) {
-      for (int v = 0; v < 8; ++v) in[v] = std::clamp(coefficients[8 * v + u] * quant[8 * v + u], -32768, 32767);
-      FlowGraph(in, out);
-      for (int v = 0; v < 8; ++v) columns[8 * v + u] = std::clamp<int64_t>(Round(out[v], 12), -32768, 32767);
-    }
-    uint8_t actual[64];
+    uint8_t expected[64], actual[64];
+    SeparableModel(coefficients, quant, column, row, expected);
     ASSERT_EQ(DequantIdct8x8ToU8(coefficients, actual, 8, quant), StatusOk);
-    for (int y = 0; y < 8; ++y) {
-      FlowGraph(&columns[8 * y], out);
-      for (int x = 0; x < 8; ++x) {
-        ASSERT_EQ(actual[8 * y + x], std::clamp<int64_t>(Round(out[x], 21) + 128, 0, 255)) << n << " " << y << x;
-      }
-    }
+    for (int i = 0; i < 64; ++i) ASSERT_EQ(actual[i], expected[i]) << "level " << level << " block " << n << " at " << i;
   }
   ForceProcessorLevelForTesting(selected);
+}
+
+TEST(InverseDct, LevelZeroIsItsStatedArithmeticBitForBit) {
+  ExpectModelAtLevel(
+      0, 11,
+      [](const int64_t* in, int64_t* out) {
+        FlowGraph(in, out);
+        for (int v = 0; v < 8; ++v) out[v] = std::clamp<int64_t>(Round(out[v], 12), -32768, 32767);
+      },
+      [](const int64_t* in, int64_t* out) {
+        FlowGraph(in, out);
+        for (int x = 0; x < 8; ++x) out[x] = Round(out[x], 21) + 128;
+      });
 }
 
 // One 8-point transform as the vector levels state it: constants round(2^13 sqrt2 cos(k pi/16)) (2^13
@@ -209,28 +231,11 @@ void MultiplyAddTransform(const int64_t* x, int64_t bias, int shift, int64_t* ou
 // The vector levels' own arithmetic (which may differ from level 0 in the last bit) held bit for bit, so
 // that a constant off by one unit, invisible to the accuracy bounds, still shows.
 TEST(InverseDct, VectorLevelsAreTheirMultiplyAddArithmeticBitForBit) {
-  std::mt19937 random(13);
   AtEveryLevel([&](int32_t level) {
     if (level == 0) return;
-    for (int n = 0; n < 4000; ++n) {
-      int16_t coefficients[64];
-      uint16_t quant[64];
-      StressBlock(random, n, coefficients, quant);
-      int64_t columns[64], in[8], out[8];
-      for (int u = 0; u < 8; ++u) {
-        for (int v = 0; v < 8; ++v) in[v] = std::clamp(coefficients[8 * v + u] * quant[8 * v + u], -32768, 32767);
-        MultiplyAddTransform(in, 1 << 10, 11, out);
-        for (int v = 0; v < 8; ++v) columns[8 * v + u] = out[v];
-      }
-      uint8_t actual[64];
-      ASSERT_EQ(DequantIdct8x8ToU8(coefficients, actual, 8, quant), StatusOk);
-      for (int y = 0; y < 8; ++y) {
-        MultiplyAddTransform(&columns[8 * y], (128 << 18) + (1 << 17), 18, out);
-        for (int x = 0; x < 8; ++x) {
-          ASSERT_EQ(actual[8 * y + x], std::clamp<int64_t>(out[x], 0, 255)) << "level " << level << " block " << n;
-        }
-      }
-    }
+    ExpectModelAtLevel(
+        level, 13, [](const int64_t* in, int64_t* out) { MultiplyAddTransform(in, 1 << 10, 11, out); },
+        [](const int64_t* in, int64_t* out) { MultiplyAddTransform(in, (128 << 18) + (1 << 17), 18, out); });
   });
 }
 
