@@ -116,9 +116,6 @@ int32_t FullRangeToPixels(const uint8_t* const src[3], int32_t srcStep, uint8_t*
 // the H plus the carry out of the L and 32768: no lane ever needs 32 bits.
 // (Checked for all 2^24 inputs against the 32-bit formula by the colour
 // tests.)
-inline int16_t HighHalf(int16_t a, int16_t k) { return static_cast<int16_t>((int32_t{a} * k) >> 16); }
-inline uint16_t LowHalf(int16_t a, int16_t k) { return static_cast<uint16_t>(int32_t{a} * k); }
-
 // floor((a + b + 32768) / 2^16), 0..2, for unsigned 16-bit a and b: from
 // h = floor((a + b) / 2) it is floor((h + 16384) / 2^15) (the dropped half
 // cannot cross a multiple of 2^15), which maps the quarters of h's range to

@@ -53,9 +53,6 @@ namespace {
 // (up to 185365) are taken as p = 11 d0 + f0 with f0 = (d0 1285 + 2^11) >> 12,
 // exact since 46341 = 11 x 2^12 + 1285, so that their products are again
 // 16-bit values times 16-bit constants.
-VV_ALWAYS_INLINE Sum Product(int32_t x, int16_t k) {
-  return AsSum(int32_t{static_cast<int16_t>(x)} * int32_t{k});
-}
 VV_ALWAYS_INLINE Sum Shifted15(int32_t x) { return AsSum(int32_t{static_cast<int16_t>(x)}) << 15; }
 
 // The row pass in 16-bit lanes. A product x k of 16-bit values is 2^16 h +
@@ -66,12 +63,6 @@ VV_ALWAYS_INLINE Sum Shifted15(int32_t x) { return AsSum(int32_t{static_cast<int
 // bits (dropping the halves cannot cross a multiple of the divisor). The
 // row-pass values all fit 16 bits, so sums modulo 2^16 give them exactly.
 VV_ALWAYS_INLINE int16_t Wrap16(int32_t v) { return static_cast<int16_t>(v); }
-VV_ALWAYS_INLINE int16_t HighHalf(int16_t x, int16_t k) {
-  return static_cast<int16_t>((int32_t{x} * k) >> 16);
-}
-VV_ALWAYS_INLINE uint16_t LowHalf(int16_t x, int16_t k) {
-  return static_cast<uint16_t>(int32_t{x} * k);
-}
 // (x k + 2^11) >> 12
 VV_ALWAYS_INLINE int16_t RoundedProduct12(int16_t x, int16_t k) {
   const uint16_t low = LowHalf(x, k);

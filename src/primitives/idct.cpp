@@ -61,19 +61,18 @@ inline uint8_t* RowAt(uint8_t* dst, int32_t step, int row) {
 template <int kNonZero>
 inline void Idct8(const int16_t* in, Sum out[8], Sum bias) {
   auto at = [in](int k) -> int16_t { return k < kNonZero ? in[k] : 0; };
-  auto product = [](int16_t x, int16_t k) { return AsSum(int32_t{x} * int32_t{k}); };
   const Sum x0 = (AsSum(at(0)) << 15) + bias, x4 = AsSum(at(4)) << 15;
   const int16_t x2 = at(2), x6 = at(6);
   const Sum sum04 = x0 + x4, diff04 = x0 - x4;
-  const Sum even2 = (AsSum(x2) << 15) + product(x2, 10046) + product(x6, 17734);
-  const Sum even6 = product(x2, 17734) - (AsSum(x6) << 15) - product(x6, 10045);
+  const Sum even2 = (AsSum(x2) << 15) + Product(x2, 10046) + Product(x6, 17734);
+  const Sum even6 = Product(x2, 17734) - (AsSum(x6) << 15) - Product(x6, 10045);
   const Sum e0 = sum04 + even2, e3 = sum04 - even2, e1 = diff04 + even6, e2 = diff04 - even6;
 
   const int16_t x1 = at(1), x3 = at(3), x5 = at(5), x7 = at(7);
-  const Sum a = product(x1, 32139) + product(x7, 6393);
-  const Sum b = product(x1, 6393) - product(x7, 32138);
-  const Sum c = product(x3, 27246) + product(x5, 18205);
-  const Sum d = product(x5, 27246) - product(x3, 18205);
+  const Sum a = Product(x1, 32139) + Product(x7, 6393);
+  const Sum b = Product(x1, 6393) - Product(x7, 32138);
+  const Sum c = Product(x3, 27246) + Product(x5, 18205);
+  const Sum d = Product(x5, 27246) - Product(x3, 18205);
   const Sum o0 = AsSum(Descale(a + c, 12)) * 5793;
   const Sum o3 = AsSum(Descale(b + d, 12)) * 5793;
   const Sum ac = a - c, bd = b - d;
