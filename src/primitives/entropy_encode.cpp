@@ -116,16 +116,11 @@ inline uint64_t ZigzagNonZeroMask(const int16_t* coefficients) {
 // The s low bits that follow a category code: v, or v - 1 when negative.
 inline uint32_t ValueBits(int32_t v) { return static_cast<uint32_t>(v < 0 ? v - 1 : v); }
 
-// Zig-zag positions of the non-zero AC coefficients as bits, so that zero
-// runs are skipped without a branch per coefficient.
-inline uint64_t AcNonZeroMask(const int16_t* coefficients) {
-  return ZigzagNonZeroMask(coefficients) & ~uint64_t{1};
-}
-
-// The symbols of one block in coding order (nonZero from AcNonZeroMask):
-// emit(entry, value, s) appends the code of a spec entry followed by the s
-// low bits of value and returns a status; the first failure ends the block
-// with that status.
+// The symbols of one block in coding order, nonZero holding the zig-zag
+// positions of the non-zero AC coefficients as bits (so that zero runs are
+// skipped without a branch per coefficient): emit(entry, value, s) appends
+// the code of a spec entry followed by the s low bits of value and returns
+// a status; the first failure ends the block with that status.
 template <class Emit>
 int32_t WalkBlock(const int16_t* coefficients, uint64_t nonZero, int16_t* lastDc,
                   const HuffmanEncodeSpec* dcSpec, const HuffmanEncodeSpec* acSpec, Emit emit) {
@@ -248,10 +243,11 @@ int32_t EncodeBlockWide(BitWriter& narrow, const int16_t* coefficients, uint64_t
                         const HuffmanEncodeSpec* acSpec) {
   WideBitWriter w{narrow.dst + narrow.offset, narrow.acc >> (24 - narrow.pending),
                   narrow.pending};
-  const int32_t status = WalkBlock(
-      coefficients, acNonZero, lastDc, dcSpec, acSpec, [&w](uint32_t entry, uint32_t value, int32_t s) {
-        return PutCodeAndValue(w, entry, value, s) ? StatusOk : StatusBadTable;
-      });
+  const int32_t status = WalkBlock(coefficients, acNonZero, lastDc, dcSpec, acSpec,
+                                   [&w](uint32_t entry, uint32_t value, int32_t s) {
+                                     return PutCodeAndValue(w, entry, value, s) ? StatusOk
+                                                                                : StatusBadTable;
+                                   });
   WriteWholeBytes(w);
   narrow.offset = static_cast<int32_t>(w.out - narrow.dst);
   narrow.pending = w.bits;
@@ -288,7 +284,7 @@ int32_t EncodeHuffmanBlock8x8(const int16_t* coefficients, uint8_t* destination,
   // The wide writer needs the pending bits clean below the last one, as
   // every writer here leaves them.
   const bool cleanState = (w.acc & ((1u << (24 - w.pending)) - 1)) == 0;
-  const uint64_t acNonZero = AcNonZeroMask(coefficients);
+  const uint64_t acNonZero = ZigzagNonZeroMask(coefficients) & ~uint64_t{1};
   if (cleanState && capacity - w.offset >= BlockWorstCaseBytes(acNonZero)) {
     status = EncodeBlockWide(w, coefficients, acNonZero, lastDc, dcSpec, acSpec);
   } else {
