@@ -54,6 +54,7 @@ for level in 0 machine; do
   [ "$level" = machine ] || levelOption=(--level "$level")
   for quality in 75 90; do
     echo "encode, quality $quality:"
-    "$root/build/native/bin/vvbench" ${levelOption[@]+"${levelOption[@]}"} --encode --quality "$quality" "$@" "${pictures[@]}"
+    "$root/build/native/bin/vvbench" ${levelOption[@]+"${levelOption[@]}"} --encode \
+      --quality "$quality" "$@" "${pictures[@]}"
   done
 done

@@ -118,9 +118,12 @@ inline int32_t FdctQuantBlock(int16_t* coefficients, const uint8_t* src, int32_t
   for (int y = 0; y < 8; ++y) {
     const int16_t x0 = columns[0][y], x1 = columns[1][y], x2 = columns[2][y], x3 = columns[3][y];
     const int16_t x4 = columns[4][y], x5 = columns[5][y], x6 = columns[6][y], x7 = columns[7][y];
-    const int16_t a0 = Wrap16(x0 + x7), a1 = Wrap16(x1 + x6), a2 = Wrap16(x2 + x5), a3 = Wrap16(x3 + x4);
-    const int16_t d0 = Wrap16(x0 - x7), d1 = Wrap16(x1 - x6), d2 = Wrap16(x2 - x5), d3 = Wrap16(x3 - x4);
-    const int16_t e0 = Wrap16(a0 + a3), e3 = Wrap16(a0 - a3), e1 = Wrap16(a1 + a2), e2 = Wrap16(a1 - a2);
+    const int16_t a0 = Wrap16(x0 + x7), a1 = Wrap16(x1 + x6);
+    const int16_t a2 = Wrap16(x2 + x5), a3 = Wrap16(x3 + x4);
+    const int16_t d0 = Wrap16(x0 - x7), d1 = Wrap16(x1 - x6);
+    const int16_t d2 = Wrap16(x2 - x5), d3 = Wrap16(x3 - x4);
+    const int16_t e0 = Wrap16(a0 + a3), e3 = Wrap16(a0 - a3);
+    const int16_t e1 = Wrap16(a1 + a2), e2 = Wrap16(a1 - a2);
     freq[0][y] = Wrap16((e0 + e1) * 8);
     freq[4][y] = Wrap16((e0 - e1) * 8);
     freq[2][y] = Wrap16(e3 * 8 + RoundedProducts12(e2, 17734, e3, 10046));
@@ -162,8 +165,10 @@ inline int32_t FdctQuantBlock(int16_t* coefficients, const uint8_t* src, int32_t
     const int16_t f0 = f[0][u], f3 = f[1][u];
     out[0 * 8 + u] = static_cast<int16_t>(Descale(AsSum(e0) + AsSum(e1), 6));
     out[4 * 8 + u] = static_cast<int16_t>(Descale(AsSum(e0) - AsSum(e1), 6));
-    out[2 * 8 + u] = static_cast<int16_t>(Descale(Product(e2, 17734) + Shifted15(e3) + Product(e3, 10046), 21));
-    out[6 * 8 + u] = static_cast<int16_t>(Descale(Product(e3, 17734) - Shifted15(e2) - Product(e2, 10045), 21));
+    out[2 * 8 + u] = static_cast<int16_t>(
+        Descale(Product(e2, 17734) + Shifted15(e3) + Product(e3, 10046), 21));
+    out[6 * 8 + u] = static_cast<int16_t>(
+        Descale(Product(e3, 17734) - Shifted15(e2) - Product(e2, 10045), 21));
     const Sum s0 = Shifted15(d0), s3 = Shifted15(d3);
     const Sum odd1 = (Product(d1, 4816) + Product(d2, 3218)) << 3;
     const Sum odd7 = (Product(d1, 3218) - Product(d2, 4816)) << 3;
@@ -173,7 +178,8 @@ inline int32_t FdctQuantBlock(int16_t* coefficients, const uint8_t* src, int32_t
     const Sum q4017 = s3 + Product(d3, 11419) + Product(f3, 4017);
     const Sum p3406 = s0 + Product(d0, 4698) + Product(f0, 3406);
     const Sum q3406 = s3 + Product(d3, 4698) + Product(f3, 3406);
-    const Sum p799 = Product(d0, 8789) + Product(f0, 799), q799 = Product(d3, 8789) + Product(f3, 799);
+    const Sum p799 = Product(d0, 8789) + Product(f0, 799);
+    const Sum q799 = Product(d3, 8789) + Product(f3, 799);
     const Sum p2276 = Product(d0, 25036) + Product(f0, 2276);
     const Sum q2275 = Product(d3, 25025) + Product(f3, 2275);
     out[1 * 8 + u] = static_cast<int16_t>(Descale(p4017 + q799 + odd1, 21));

@@ -200,7 +200,9 @@ VV_ALWAYS_INLINE void IdctColumnsAsLanes(const int16_t* dequantised, int16_t row
     Sum out[8];
     Idct8<kRows>(in, out, Sum{1} << 11);
     VV_UNROLL
-    for (int v = 0; v < 8; ++v) rows[v][u] = static_cast<int16_t>(static_cast<int32_t>(out[v]) >> 12);
+    for (int v = 0; v < 8; ++v) {
+      rows[v][u] = static_cast<int16_t>(static_cast<int32_t>(out[v]) >> 12);
+    }
   }
 }
 
